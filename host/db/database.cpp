@@ -1,0 +1,404 @@
+#include "host/db/database.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "host/db/dictionary.h"
+#include "host/db/objectstate.h"
+#include "host/db/regapp.h"
+#include "host/rx/services.h"
+
+ACRX_HOST_CLASS(AcDbDatabaseReactor, AcRxObject);
+ACRX_HOST_CLASS(AcDbDatabase, AcRxObject);
+ACRX_HOST_CLASS(AcDbHostApplicationServices, AcRxObject);
+
+using kxhost::detail::IdEntry;
+
+namespace {
+
+// The process-wide id table. It is never destroyed, so databases that outlive static destruction
+// (a static in a test) can still unregister their ids.
+std::unordered_map<Adesk::Int64, IdEntry>& idTable() {
+    static auto* table = new std::unordered_map<Adesk::Int64, IdEntry>();
+    return *table;
+}
+
+// Ids start well above the handles a drawing uses, so a handle mistaken for an id is caught
+// rather than resolving to some object by chance.
+Adesk::Int64 g_nextId = 0x100000;
+
+Adesk::Int64 newRawId() {
+    return g_nextId++;
+}
+
+// Calls `fn` for each reactor of a snapshot that is still attached when its turn comes, so a
+// reactor may detach itself or another one during the notification.
+template <class R, class Fn>
+void forEachAttached(const std::vector<R*>& live, Fn fn) {
+    const std::vector<R*> snapshot = live;
+    for (R* r : snapshot) {
+        if (std::find(live.begin(), live.end(), r) != live.end()) {
+            fn(r);
+        }
+    }
+}
+
+// Persistent reactors notify other objects, which may modify objects in turn; a cycle of such
+// reactors must not recurse without end.
+int g_persistentDepth = 0;
+constexpr int kMaxPersistentDepth = 16;
+
+template <class Fn>
+void notifyPersistent(const AcDbObject* obj, Fn fn) {
+    if (g_persistentDepth >= kMaxPersistentDepth) {
+        return;
+    }
+    ++g_persistentDepth;
+    const AcDbObjectIdArray ids = obj->persistentReactors();
+    for (const AcDbObjectId& id : ids) {
+        AcDbObject* reactor = nullptr;
+        if (acdbOpenAcDbObject(reactor, id, AcDb::kForNotify) == Acad::eOk) {
+            fn(reactor);
+            reactor->close();
+        }
+    }
+    --g_persistentDepth;
+}
+
+AcDbHostApplicationServices& services() {
+    static AcDbHostApplicationServices s;
+    return s;
+}
+
+}  // namespace
+
+struct AcDbDatabase::Access {
+    static std::vector<AcDbDatabaseReactor*>& reactors(const AcDbDatabase* db) {
+        return db->m_reactors;
+    }
+    // The handle map is ordered, so this gives handle order.
+    static AcDbObjectIdArray ids(const AcDbDatabase* db) {
+        AcDbObjectIdArray out;
+        for (const auto& [handle, raw] : db->m_handles) {
+            if (db->m_objects.count(raw) != 0) {
+                out.append(AcDbObjectId().setFromOldId(raw));
+            }
+        }
+        return out;
+    }
+    static void forget(AcDbDatabase* db, AcDbObject* obj) {
+        AcDbObject::State* st = obj->hostState();
+        const Adesk::Int64 raw = st->id.asOldId();
+        db->m_objects.erase(raw);
+        db->m_handles.erase(st->handle.value());
+        idTable().erase(raw);
+    }
+};
+
+// --- Id table -----------------------------------------------------------------------------------
+
+namespace kxhost {
+namespace detail {
+
+const IdEntry* findId(Adesk::Int64 raw) {
+    if (raw == 0) {
+        return nullptr;
+    }
+    auto& table = idTable();
+    auto it = table.find(raw);
+    return it != table.end() ? &it->second : nullptr;
+}
+
+AcDbObject* residentObject(const AcDbObjectId& id) {
+    const IdEntry* e = findId(id.asOldId());
+    return e != nullptr ? e->obj : nullptr;
+}
+
+void forgetObject(AcDbObject* obj) {
+    AcDbObject::State* st = obj->hostState();
+    if (st->db != nullptr) {
+        AcDbDatabase::Access::forget(st->db, obj);
+        st->db = nullptr;
+    }
+}
+
+void announceModified(AcDbObject* obj) {
+    AcDbObject::State* st = obj->hostState();
+    forEachAttached(st->reactors, [&](AcDbObjectReactor* r) { r->modified(obj); });
+    notifyPersistent(obj, [&](AcDbObject* reactor) { reactor->modified(obj); });
+    if (st->db != nullptr) {
+        forEachAttached(AcDbDatabase::Access::reactors(st->db),
+                        [&](AcDbDatabaseReactor* r) { r->objectModified(st->db, obj); });
+    }
+}
+
+void announceErased(AcDbObject* obj, bool erasing) {
+    AcDbObject::State* st = obj->hostState();
+    forEachAttached(st->reactors, [&](AcDbObjectReactor* r) { r->erased(obj, erasing); });
+    notifyPersistent(obj, [&](AcDbObject* reactor) { reactor->erased(obj, erasing); });
+    if (st->db != nullptr) {
+        forEachAttached(AcDbDatabase::Access::reactors(st->db),
+                        [&](AcDbDatabaseReactor* r) { r->objectErased(st->db, obj, erasing); });
+    }
+}
+
+void announceAppended(AcDbObject* obj) {
+    AcDbObject::State* st = obj->hostState();
+    if (st->db != nullptr) {
+        forEachAttached(AcDbDatabase::Access::reactors(st->db),
+                        [&](AcDbDatabaseReactor* r) { r->objectAppended(st->db, obj); });
+    }
+}
+
+}  // namespace detail
+
+long objectCount(const AcDbDatabase* db) {
+    if (db == nullptr) {
+        return 0;
+    }
+    return static_cast<long>(objectIds(db).length());
+}
+
+AcDbObjectIdArray objectIds(const AcDbDatabase* db) {
+    return db != nullptr ? AcDbDatabase::Access::ids(db) : AcDbObjectIdArray();
+}
+
+Acad::ErrorStatus assignHandle(AcDbObject* obj, const AcDbHandle& handle) {
+    if (obj == nullptr) {
+        return Acad::eNullObjectPointer;
+    }
+    if (obj->database() != nullptr) {
+        return Acad::eAlreadyInDb;
+    }
+    if (handle.value() >= (Adesk::UInt64{1} << 63)) {
+        return Acad::eInvalidInput;
+    }
+    obj->hostState()->handle = handle;
+    return Acad::eOk;
+}
+
+}  // namespace kxhost
+
+// --- Database -----------------------------------------------------------------------------------
+
+AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool noDocument) {
+    // Failed allocations leave the id null; the accessors then report the table as missing.
+    auto* nod = new AcDbDictionary();
+    if (nod != nullptr) {
+        if (addAcDbObject(m_namedObjects, nod) == Acad::eOk) {
+            nod->close();
+        } else {
+            delete nod;
+        }
+    }
+    auto* regApps = new AcDbRegAppTable();
+    if (regApps != nullptr) {
+        if (addAcDbObject(m_regApps, regApps) == Acad::eOk) {
+            regApps->close();
+        } else {
+            delete regApps;
+        }
+    }
+    if (buildDefaultDrawing) {
+        kxhost::ensureRegApp(this, L"ACAD");
+    }
+    if (!noDocument && services().workingDatabase() == nullptr) {
+        services().setWorkingDatabase(this);
+    }
+    if (AcRxEvent* ev = acrxEvent()) {
+        for (AcRxEventReactor* r : ev->reactors()) {
+            r->databaseConstructed(this);
+        }
+    }
+}
+
+AcDbDatabase::~AcDbDatabase() {
+    if (AcRxEvent* ev = acrxEvent()) {
+        for (AcRxEventReactor* r : ev->reactors()) {
+            r->databaseToBeDestroyed(this);
+        }
+    }
+    forEachAttached(m_reactors, [&](AcDbDatabaseReactor* r) { r->goodbye(this); });
+    m_reactors.clear();
+    m_dying = true;
+
+    // Objects hear goodbye while every object is still whole, so a reactor may still look at
+    // another object of the drawing.
+    std::vector<AcDbObject*> objects;
+    objects.reserve(m_objects.size());
+    for (const auto& [raw, obj] : m_objects) {
+        objects.push_back(obj);
+    }
+    for (AcDbObject* obj : objects) {
+        AcDbObject::State* st = obj->hostState();
+        forEachAttached(st->reactors, [&](AcDbObjectReactor* r) { r->goodbye(obj); });
+    }
+
+    auto& table = idTable();
+    for (const auto& [handle, raw] : m_handles) {
+        table.erase(raw);
+    }
+    m_handles.clear();
+    m_objects.clear();
+    for (AcDbObject* obj : objects) {
+        AcDbObject::State* st = obj->hostState();
+        st->db = nullptr;
+        st->opens.clear();
+        st->reactors.clear();
+        delete obj;
+    }
+    if (services().workingDatabase() == this) {
+        services().setWorkingDatabase(nullptr);
+    }
+}
+
+Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* obj) {
+    if (obj == nullptr) {
+        return Acad::eNullObjectPointer;
+    }
+    AcDbObject::State* st = obj->hostState();
+    if (st->db == this) {
+        id = st->id;
+        return Acad::eAlreadyInDb;
+    }
+    if (st->db != nullptr) {
+        return Acad::eWrongDatabase;
+    }
+    if (m_dying) {
+        return Acad::eNoDatabase;
+    }
+    Adesk::UInt64 handle = 0;
+    Adesk::Int64 raw = 0;
+    if (!st->handle.isNull()) {
+        handle = st->handle.value();
+        auto it = m_handles.find(handle);
+        if (it != m_handles.end()) {
+            if (m_objects.count(it->second) != 0) {
+                return Acad::eHandleInUse;
+            }
+            raw = it->second;  // reserved by a forward reference: the object takes that id
+        }
+    } else {
+        handle = m_seed;
+        while (m_handles.count(handle) != 0) {
+            ++handle;
+        }
+    }
+    if (raw == 0) {
+        raw = newRawId();
+    }
+    m_handles[handle] = raw;
+    m_objects[raw] = obj;
+    idTable()[raw] = IdEntry{this, obj, handle};
+    if (handle >= m_seed) {
+        m_seed = handle + 1;
+    }
+
+    st->db = this;
+    st->id.setFromOldId(raw);
+    st->handle = AcDbHandle(handle);
+    st->newObject = true;
+    st->erased = false;
+    st->modified = false;
+    st->pendingModified = false;
+    st->openedForModifySent = false;
+    st->opens.clear();
+    st->opens.push_back(AcDbObject::State::Open{AcDb::kForWrite});
+    id = st->id;
+    kxhost::detail::announceAppended(obj);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId& id, bool createIfNotFound,
+                                                const AcDbHandle& handle, Adesk::UInt32 xRefId) {
+    id.setNull();
+    if (handle.isNull()) {
+        return Acad::eNullHandle;
+    }
+    auto it = m_handles.find(handle.value());
+    if (it != m_handles.end()) {
+        id.setFromOldId(it->second);
+        return Acad::eOk;
+    }
+    if (!createIfNotFound) {
+        return Acad::eUnknownHandle;
+    }
+    if (m_dying || handle.value() >= (Adesk::UInt64{1} << 63)) {
+        return Acad::eInvalidInput;
+    }
+    const Adesk::Int64 raw = newRawId();
+    m_handles[handle.value()] = raw;
+    idTable()[raw] = IdEntry{this, nullptr, handle.value()};
+    if (handle.value() >= m_seed) {
+        m_seed = handle.value() + 1;
+    }
+    id.setFromOldId(raw);
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::setHandseed(const AcDbHandle& seed) {
+    if (seed.isNull()) {
+        return Acad::eInvalidInput;
+    }
+    if (!m_handles.empty() && seed.value() <= m_handles.rbegin()->first) {
+        return Acad::eInvalidInput;
+    }
+    m_seed = seed.value();
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(AcDbDictionary*& dict,
+                                                          AcDb::OpenMode mode) const {
+    dict = nullptr;
+    return acdbOpenObject(dict, m_namedObjects, mode);
+}
+
+Acad::ErrorStatus AcDbDatabase::getRegAppTable(AcDbRegAppTable*& table, AcDb::OpenMode mode) const {
+    table = nullptr;
+    return acdbOpenObject(table, m_regApps, mode);
+}
+
+void AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {
+    if (reactor != nullptr && !m_dying &&
+        std::find(m_reactors.begin(), m_reactors.end(), reactor) == m_reactors.end()) {
+        m_reactors.push_back(reactor);
+    }
+}
+
+void AcDbDatabase::removeReactor(AcDbDatabaseReactor* reactor) const {
+    m_reactors.erase(std::remove(m_reactors.begin(), m_reactors.end(), reactor), m_reactors.end());
+}
+
+namespace {
+Acad::ErrorStatus setInRange(Adesk::Int16& field, Adesk::Int16 value, int lo, int hi) {
+    if (value < lo || value > hi) {
+        return Acad::eInvalidInput;
+    }
+    field = value;
+    return Acad::eOk;
+}
+}  // namespace
+
+Acad::ErrorStatus AcDbDatabase::setAttmode(Adesk::Int16 value) {
+    return setInRange(m_attmode, value, 0, 2);
+}
+Acad::ErrorStatus AcDbDatabase::setFillmode(bool value) {
+    m_fillmode = value;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbDatabase::setAuprec(Adesk::Int16 value) {
+    return setInRange(m_auprec, value, 0, 8);
+}
+Acad::ErrorStatus AcDbDatabase::setAunits(Adesk::Int16 value) {
+    return setInRange(m_aunits, value, 0, 4);
+}
+Acad::ErrorStatus AcDbDatabase::setLuprec(Adesk::Int16 value) {
+    return setInRange(m_luprec, value, 0, 8);
+}
+Acad::ErrorStatus AcDbDatabase::setLunits(Adesk::Int16 value) {
+    return setInRange(m_lunits, value, 1, 5);
+}
+
+AcDbHostApplicationServices* acdbHostApplicationServices() {
+    return &services();
+}

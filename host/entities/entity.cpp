@@ -1,0 +1,3 @@
+#include "host/entities/entity.h"
+
+ACRX_HOST_CLASS(AcDbEntity, AcDbObject);

@@ -1,0 +1,3 @@
+#include "host/grips/gripoverrule.h"
+
+ACRX_HOST_CLASS(AcDbGripOverrule, AcRxOverrule);

@@ -1,0 +1,9 @@
+// The stretch action.
+#pragma once
+
+#include "module/actions/action.h"
+#include "module/frame/pair_macros.h"
+
+class KXDB_EXPORT KxDbTagStretchAction : public KxDbTagAction {
+    KX_DECLARE_PAIR(KxDbTagStretchAction, KxDbTagAction)
+};

@@ -1,0 +1,9 @@
+// The base point parameter.
+#pragma once
+
+#include "module/frame/pair_macros.h"
+#include "module/params/block_1pt_tag.h"
+
+class KXDB_EXPORT KxDbBlockBasepointTag : public KxDbBlock1PtTag {
+    KX_DECLARE_PAIR(KxDbBlockBasepointTag, KxDbBlock1PtTag)
+};

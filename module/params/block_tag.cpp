@@ -1,0 +1,5 @@
+#include "module/params/block_tag.h"
+
+#include "module/params/block_tag_imp.h"
+
+KX_DEFINE_PAIR(KxDbBlockTag, KxDbTagElement, KxDbImpBlockTag)

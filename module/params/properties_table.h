@@ -1,0 +1,9 @@
+// The properties table parameter.
+#pragma once
+
+#include "module/frame/pair_macros.h"
+#include "module/params/block_1pt_tag.h"
+
+class KXDB_EXPORT KxDbTagPropertiesTable : public KxDbBlock1PtTag {
+    KX_DECLARE_PAIR(KxDbTagPropertiesTable, KxDbBlock1PtTag)
+};
