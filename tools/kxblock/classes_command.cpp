@@ -105,13 +105,13 @@ int runClasses(bool json, std::ostream& out, std::ostream& err) {
         }
         out << rows.dump(2) << "\n";
     } else {
-        out << std::left << std::setw(38) << "class" << std::setw(30) << "parent" << std::setw(26)
+        out << std::left << std::setw(38) << "class" << std::setw(36) << "parent" << std::setw(26)
             << "dxf name" << std::setw(26) << "application"
             << "dwg maint flags\n";
         for (AcRxClass* cls : added) {
             int maint = 0;
             const int ver = cls->getClassVersion(maint);
-            out << std::left << std::setw(38) << text(cls->name()) << std::setw(30)
+            out << std::left << std::setw(38) << text(cls->name()) << std::setw(36)
                 << text(cls->parentName()) << std::setw(26)
                 << (cls->dxfName() != nullptr ? text(cls->dxfName()) : "-") << std::setw(26)
                 << (cls->appName() != nullptr ? text(cls->appName()) : "-") << std::right
