@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "host/db/blocktable.h"
 #include "host/db/dictionary.h"
+#include "host/db/layer.h"
 #include "host/db/objectstate.h"
 #include "host/db/regapp.h"
 #include "host/rx/services.h"
@@ -86,6 +88,16 @@ struct AcDbDatabase::Access {
         }
         return out;
     }
+    static void setTables(AcDbDatabase* db, const AcDbObjectId& blocks,
+                          const AcDbObjectId& layers) {
+        if (!blocks.isNull()) {
+            db->m_blockTable = blocks;
+        }
+        if (!layers.isNull()) {
+            db->m_layerTable = layers;
+        }
+        db->m_tablesMade = true;
+    }
     static void forget(AcDbDatabase* db, AcDbObject* obj) {
         AcDbObject::State* st = obj->hostState();
         const Adesk::Int64 raw = st->id.asOldId();
@@ -163,6 +175,25 @@ AcDbObjectIdArray objectIds(const AcDbDatabase* db) {
     return db != nullptr ? AcDbDatabase::Access::ids(db) : AcDbObjectIdArray();
 }
 
+Acad::ErrorStatus setSymbolTables(AcDbDatabase* db, const AcDbObjectId& blockTable,
+                                  const AcDbObjectId& layerTable) {
+    if (db == nullptr) {
+        return Acad::eNoDatabase;
+    }
+    if ((!blockTable.isNull() && blockTable.database() != db) ||
+        (!layerTable.isNull() && layerTable.database() != db)) {
+        return Acad::eWrongDatabase;
+    }
+    if ((!blockTable.isNull() &&
+         AcDbBlockTable::cast(detail::residentObject(blockTable)) == nullptr) ||
+        (!layerTable.isNull() &&
+         AcDbLayerTable::cast(detail::residentObject(layerTable)) == nullptr)) {
+        return Acad::eWrongObjectType;
+    }
+    AcDbDatabase::Access::setTables(db, blockTable, layerTable);
+    return Acad::eOk;
+}
+
 Acad::ErrorStatus assignHandle(AcDbObject* obj, const AcDbHandle& handle) {
     if (obj == nullptr) {
         return Acad::eNullObjectPointer;
@@ -202,6 +233,7 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool noDocument) {
     if (buildDefaultDrawing) {
         kxhost::ensureRegApp(this, L"ACAD");
     }
+    m_defaultDrawing = buildDefaultDrawing;
     if (!noDocument && services().workingDatabase() == nullptr) {
         services().setWorkingDatabase(this);
     }
@@ -356,6 +388,112 @@ Acad::ErrorStatus AcDbDatabase::getNamedObjectsDictionary(AcDbDictionary*& dict,
 Acad::ErrorStatus AcDbDatabase::getRegAppTable(AcDbRegAppTable*& table, AcDb::OpenMode mode) const {
     table = nullptr;
     return acdbOpenObject(table, m_regApps, mode);
+}
+
+namespace {
+
+// Adds a record to an open table and closes it; failures leave the record out.
+template <class Table, class Record>
+void addDefaultRecord(Table* table, Record* record, const ACHAR* name) {
+    if (record == nullptr) {
+        return;
+    }
+    if (record->setName(name) != Acad::eOk || table->add(record) != Acad::eOk) {
+        delete record;
+        return;
+    }
+    record->close();
+}
+
+}  // namespace
+
+void AcDbDatabase::makeDefaultTables() const {
+    if (m_tablesMade || !m_defaultDrawing || m_dying) {
+        return;
+    }
+    // Set first: adding the records below asks for the tables again.
+    m_tablesMade = true;
+    auto* self = const_cast<AcDbDatabase*>(this);
+    auto* blocks = new AcDbBlockTable();
+    if (blocks != nullptr) {
+        if (self->addAcDbObject(m_blockTable, blocks) == Acad::eOk) {
+            addDefaultRecord(blocks, new AcDbBlockTableRecord(), ACDB_MODEL_SPACE);
+            addDefaultRecord(blocks, new AcDbBlockTableRecord(), ACDB_PAPER_SPACE);
+            blocks->close();
+        } else {
+            delete blocks;
+        }
+    }
+    auto* layers = new AcDbLayerTable();
+    if (layers != nullptr) {
+        if (self->addAcDbObject(m_layerTable, layers) == Acad::eOk) {
+            addDefaultRecord(layers, new AcDbLayerTableRecord(), L"0");
+            layers->close();
+        } else {
+            delete layers;
+        }
+    }
+}
+
+AcDbObjectId AcDbDatabase::blockTableId() const {
+    makeDefaultTables();
+    return m_blockTable;
+}
+
+AcDbObjectId AcDbDatabase::layerTableId() const {
+    makeDefaultTables();
+    return m_layerTable;
+}
+
+Acad::ErrorStatus AcDbDatabase::getBlockTable(AcDbBlockTable*& table, AcDb::OpenMode mode) const {
+    table = nullptr;
+    const AcDbObjectId id = blockTableId();
+    return id.isNull() ? Acad::eMissingSymbolTable : acdbOpenObject(table, id, mode);
+}
+
+Acad::ErrorStatus AcDbDatabase::getLayerTable(AcDbLayerTable*& table, AcDb::OpenMode mode) const {
+    table = nullptr;
+    const AcDbObjectId id = layerTableId();
+    return id.isNull() ? Acad::eMissingSymbolTable : acdbOpenObject(table, id, mode);
+}
+
+AcDbObjectId AcDbDatabase::layerZero() const {
+    return kxhost::findLayer(this, L"0");
+}
+
+AcDbObjectId AcDbDatabase::modelSpaceId() const {
+    const auto* table = AcDbBlockTable::cast(kxhost::detail::residentObject(blockTableId()));
+    return table != nullptr ? table->findRecord(ACDB_MODEL_SPACE, false) : AcDbObjectId::kNull;
+}
+
+Acad::ErrorStatus AcDbDatabase::setUcs(const AcGePoint3d& origin, const AcGeVector3d& xAxis,
+                                       const AcGeVector3d& yAxis) {
+    if (xAxis.isZeroLength() || yAxis.isZeroLength() ||
+        !xAxis.isPerpendicularTo(yAxis, AcGeTol(1e-10, 1e-9))) {
+        return Acad::eInvalidInput;
+    }
+    m_ucsOrigin = origin;
+    m_ucsX = xAxis.normal();
+    m_ucsY = yAxis.normal();
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbDatabase::setUcsorg(const AcGePoint3d& origin) {
+    m_ucsOrigin = origin;
+    return Acad::eOk;
+}
+
+bool acdbUcsMatrix(AcGeMatrix3d& mat, AcDbDatabase* db) {
+    if (db == nullptr) {
+        db = acdbHostApplicationServices()->workingDatabase();
+    }
+    if (db == nullptr) {
+        return false;
+    }
+    const AcGeVector3d x = db->ucsxdir();
+    const AcGeVector3d y = db->ucsydir();
+    mat.setCoordSystem(db->ucsorg(), x, y, x.crossProduct(y).normal());
+    return true;
 }
 
 void AcDbDatabase::addReactor(AcDbDatabaseReactor* reactor) const {

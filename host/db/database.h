@@ -7,11 +7,17 @@
 #include <vector>
 
 #include "host/db/dbobject.h"
+#include "host/ge/matrix3d.h"
+#include "host/ge/point3d.h"
+#include "host/ge/vector3d.h"
 #include "host/rx/rxobject.h"
 
 class AcDbDatabase;
 class AcDbDictionary;
 class AcDbRegAppTable;
+class AcDbBlockTable;
+class AcDbLayerTable;
+class AcDbIdMapping;
 
 class AcDbDatabaseReactor : public AcRxObject {
   public:
@@ -69,6 +75,26 @@ class AcDbDatabase : public AcRxObject {
         return getRegAppTable(table, mode);
     }
 
+    // The drawing's block table (with the model and paper space blocks) and layer table (with
+    // layer "0"). A default drawing makes them when they are first asked for, so a database
+    // that never draws anything holds only its dictionary and application table; a database
+    // made without the default drawing has none until the file reader installs them
+    // (kxhost::setSymbolTables). Opening a missing table answers eMissingSymbolTable.
+    AcDbObjectId blockTableId() const;
+    Acad::ErrorStatus getBlockTable(AcDbBlockTable*& table, AcDb::OpenMode mode) const;
+    Acad::ErrorStatus getSymbolTable(AcDbBlockTable*& table, AcDb::OpenMode mode) const {
+        return getBlockTable(table, mode);
+    }
+    AcDbObjectId layerTableId() const;
+    Acad::ErrorStatus getLayerTable(AcDbLayerTable*& table, AcDb::OpenMode mode) const;
+    Acad::ErrorStatus getSymbolTable(AcDbLayerTable*& table, AcDb::OpenMode mode) const {
+        return getLayerTable(table, mode);
+    }
+    // Layer "0" and the model space block (null ids when the tables lack them).
+    AcDbObjectId layerZero() const;
+    AcDbObjectId modelSpaceId() const;
+    AcDbObjectId currentSpaceId() const { return modelSpaceId(); }
+
     // The database does not own its reactors. Adding one twice keeps one entry.
     void addReactor(AcDbDatabaseReactor* reactor) const;
     void removeReactor(AcDbDatabaseReactor* reactor) const;
@@ -87,6 +113,26 @@ class AcDbDatabase : public AcRxObject {
     Acad::ErrorStatus setLuprec(Adesk::Int16 value);
     Adesk::Int16 lunits() const { return m_lunits; }  // 1..5
     Acad::ErrorStatus setLunits(Adesk::Int16 value);
+    // The current user coordinate system: origin and unit X and Y axes (world by default).
+    // setUcs refuses axes that are zero or not perpendicular with eInvalidInput; the axes are
+    // kept normalised.
+    AcGePoint3d ucsorg() const { return m_ucsOrigin; }
+    AcGeVector3d ucsxdir() const { return m_ucsX; }
+    AcGeVector3d ucsydir() const { return m_ucsY; }
+    Acad::ErrorStatus setUcs(const AcGePoint3d& origin, const AcGeVector3d& xAxis,
+                             const AcGeVector3d& yAxis);
+    Acad::ErrorStatus setUcsorg(const AcGePoint3d& origin);
+
+    // Cloning (see host/db/clone.h): the objects, all of this database, are cloned for the owner,
+    // which may be of another database, with the event reactors told. deepCloneObjects runs in
+    // context kDcObjects and wblockCloneObjects in kDcWblkObjects unless the map has a context
+    // already. eWrongDatabase for an object of another database.
+    Acad::ErrorStatus deepCloneObjects(const AcDbObjectIdArray& ids, const AcDbObjectId& ownerId,
+                                       AcDbIdMapping& idMap, bool deferXlation = false);
+    Acad::ErrorStatus wblockCloneObjects(const AcDbObjectIdArray& ids,
+                                         const AcDbObjectId& ownerInDest, AcDbIdMapping& idMap,
+                                         AcDb::DuplicateRecordCloning drc,
+                                         bool deferXlation = false);
 
     bool isBeingDestroyed() const { return m_dying; }
 
@@ -103,6 +149,14 @@ class AcDbDatabase : public AcRxObject {
     mutable std::vector<AcDbDatabaseReactor*> m_reactors;
     AcDbObjectId m_namedObjects;
     AcDbObjectId m_regApps;
+    mutable AcDbObjectId m_blockTable;
+    mutable AcDbObjectId m_layerTable;
+    bool m_defaultDrawing = false;
+    mutable bool m_tablesMade = false;
+    AcGePoint3d m_ucsOrigin;
+    AcGeVector3d m_ucsX{1.0, 0.0, 0.0};
+    AcGeVector3d m_ucsY{0.0, 1.0, 0.0};
+    void makeDefaultTables() const;
     bool m_dying = false;
     Adesk::Int16 m_attmode = 1;
     bool m_fillmode = true;
@@ -119,12 +173,21 @@ class AcDbHostApplicationServices : public AcRxObject {
     ACRX_DECLARE_MEMBERS(AcDbHostApplicationServices);
     AcDbDatabase* workingDatabase() const { return m_working; }
     void setWorkingDatabase(AcDbDatabase* db) { m_working = db; }
+    // Whether grip glyphs take the user's grip colour ("grip colours are to be set"); on by
+    // default.
+    bool gripColorsEnabled() const { return m_gripColors; }
+    void setGripColorsEnabled(bool enabled) { m_gripColors = enabled; }
 
   private:
     AcDbDatabase* m_working = nullptr;
+    bool m_gripColors = true;
 };
 
 AcDbHostApplicationServices* acdbHostApplicationServices();
+
+// The current UCS of the database (the working database when null) as a matrix from UCS to world
+// coordinates; false when there is no database.
+bool acdbUcsMatrix(AcGeMatrix3d& mat, AcDbDatabase* db = nullptr);
 
 namespace kxhost {
 // Number of objects in the database, erased ones included (reserved handles are not objects).
@@ -135,4 +198,8 @@ AcDbObjectIdArray objectIds(const AcDbDatabase* db);
 // it). eAlreadyInDb for a resident object, eNullObjectPointer for null, eInvalidInput for handles
 // at or above 2^63 (the seed must stay above every handle); the null handle clears it.
 Acad::ErrorStatus assignHandle(AcDbObject* obj, const AcDbHandle& handle);
+// Installs the block and layer tables of a drawing read from a file (ids of resident tables of
+// the database; a null id leaves that table alone). eWrongObjectType / eWrongDatabase otherwise.
+Acad::ErrorStatus setSymbolTables(AcDbDatabase* db, const AcDbObjectId& blockTable,
+                                  const AcDbObjectId& layerTable);
 }  // namespace kxhost

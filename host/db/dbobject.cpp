@@ -4,6 +4,7 @@
 
 #include "host/core/heap.h"
 
+#include "host/db/clone_internal.h"
 #include "host/db/database.h"
 #include "host/db/dictionary.h"
 #include "host/db/dwgfiler.h"
@@ -588,14 +589,14 @@ AcRxObject* AcDbObject::clone() const {
 
 Acad::ErrorStatus AcDbObject::deepClone(AcDbObject* pOwner, AcDbObject*& pClone,
                                         AcDbIdMapping& idMap, Adesk::Boolean isPrimary) const {
-    pClone = nullptr;
-    return Acad::eNotImplementedYet;
+    return kxhost::detail::cloneObject(this, pOwner, pClone, idMap, isPrimary,
+                                       AcDb::kDeepCloneFiler);
 }
 
 Acad::ErrorStatus AcDbObject::wblockClone(AcRxObject* pOwner, AcDbObject*& pClone,
                                           AcDbIdMapping& idMap, Adesk::Boolean isPrimary) const {
-    pClone = nullptr;
-    return Acad::eNotImplementedYet;
+    return kxhost::detail::cloneObject(this, pOwner, pClone, idMap, isPrimary,
+                                       AcDb::kWblockCloneFiler);
 }
 
 // --- Reactors -----------------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "host/db/idmapping.h"
+
 #include "host/core/heap.h"
 #include "host/db/database.h"
 #include "host/db/dictionary.h"
@@ -139,17 +141,16 @@ TEST_F(CopyTest, CloningAndCopyingBalanceTheHeap) {
     EXPECT_EQ(kxhost::heapLiveBlocks(), before);
 }
 
-TEST_F(CopyTest, CloningBetweenDatabasesIsNotAvailableYet) {
+TEST_F(CopyTest, AnObjectOutsideADatabaseCannotBeDeepCloned) {
     KxDbTestRecord rec;
-    // The mapping is never looked at; storage stands in for one.
-    alignas(16) unsigned char storage[256] = {};
-    auto& map = *reinterpret_cast<AcDbIdMapping*>(storage);
+    AcDbIdMapping map;
     AcDbObject* clone = reinterpret_cast<AcDbObject*>(0x1);
-    EXPECT_EQ(rec.deepClone(nullptr, clone, map, true), Acad::eNotImplementedYet);
+    EXPECT_EQ(rec.deepClone(nullptr, clone, map, true), Acad::eNotInDatabase);
     EXPECT_EQ(clone, nullptr);
     AcDbObject* wclone = reinterpret_cast<AcDbObject*>(0x1);
-    EXPECT_EQ(rec.wblockClone(nullptr, wclone, map, true), Acad::eNotImplementedYet);
+    EXPECT_EQ(rec.wblockClone(nullptr, wclone, map, true), Acad::eNotInDatabase);
     EXPECT_EQ(wclone, nullptr);
+    EXPECT_EQ(map.numPairs(), 0);
 }
 
 TEST_F(CopyTest, BaseFilingOfOwnerExtensionDictionaryAndReactorsIsSymmetric) {

@@ -1,0 +1,3 @@
+#include "host/entities/curve.h"
+
+ACRX_HOST_CLASS(AcDbCurve, AcDbEntity);
