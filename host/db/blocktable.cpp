@@ -47,11 +47,18 @@ AcString AcDbBlockTable::uniqueAnonymousName(const ACHAR* prefix) const {
 }
 
 Acad::ErrorStatus AcDbBlockTable::prepareRecord(AcDbSymbolTableRecord* record) {
-    if (!kxhost::isAnonymousBlockPrefix(record->name())) {
-        return Acad::eOk;
+    const ACHAR* name = record->name();
+    if (kxhost::isAnonymousBlockPrefix(name)) {
+        return record->setName(uniqueAnonymousName(AcString(name)));
     }
-    AcString prefix(record->name());
-    return record->setName(uniqueAnonymousName(prefix));
+    // Anonymous names mean nothing outside their drawing: a block that arrives from another one
+    // (a copy between drawings) under a name taken here gets the next free one of its kind.
+    if (kxhost::isAnonymousBlockName(name) &&
+        !findRecord(name, true, record->objectId()).isNull()) {
+        const ACHAR prefix[3] = {name[0], name[1], 0};
+        return record->setName(uniqueAnonymousName(prefix));
+    }
+    return Acad::eOk;
 }
 
 AcDbSymbolTableIterator* AcDbBlockTable::makeIterator() const {

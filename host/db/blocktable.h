@@ -25,7 +25,8 @@ class AcDbBlockTable : public AcDbSymbolTable {
     using AcDbSymbolTable::getAt;
     using AcDbSymbolTable::newIterator;
     // See AcDbSymbolTable::add; a record named "*U" (or another bare anonymous prefix) is renamed
-    // to the next free "*U<n>" first, so any number of them can be added.
+    // to the next free "*U<n>" first, so any number of them can be added. An anonymous name
+    // that is taken already ("*U3" arriving from another drawing) is replaced the same way.
     Acad::ErrorStatus add(AcDbBlockTableRecord* record);
     Acad::ErrorStatus add(AcDbObjectId& id, AcDbBlockTableRecord* record);
     Acad::ErrorStatus newIterator(AcDbBlockTableIterator*& iterator, bool atBeginning = true,

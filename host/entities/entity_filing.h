@@ -62,6 +62,12 @@ inline bool isFiniteVector(const AcGeVector3d& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+// Stored normals are unit vectors already: normalising them again would change their last bits
+// on every round trip, so only those that are clearly not unit are normalised.
+inline AcGeVector3d unitNormal(const AcGeVector3d& v) {
+    return std::fabs(v.length() - 1.0) <= 1e-12 ? v : v.normal();
+}
+
 // Marks a binary stream as damaged and answers its status.
 inline Acad::ErrorStatus filerFail(AcDbDwgFiler* filer) {
     filer->setFilerStatus(Acad::eFilerError);
@@ -78,7 +84,7 @@ inline Acad::ErrorStatus readNormal(AcDbDwgFiler* filer, AcGeVector3d& normal) {
     if (!isFiniteVector(v) || v.isZeroLength()) {
         return filerFail(filer);
     }
-    normal = v.normal();
+    normal = unitNormal(v);
     return Acad::eOk;
 }
 
@@ -87,7 +93,7 @@ inline Acad::ErrorStatus checkDxfNormal(AcGeVector3d& normal) {
     if (!isFiniteVector(normal) || normal.isZeroLength()) {
         return Acad::eInvalidDxfCode;
     }
-    normal.normalize();
+    normal = unitNormal(normal);
     return Acad::eOk;
 }
 

@@ -386,10 +386,16 @@ Acad::ErrorStatus AcDbPolyline::subMoveGripPointsAt(const AcDbIntArray& indices,
         return es;
     }
     const AcGeVector3d local = AcGeMatrix3d::worldToPlane(m_normal) * offset;
+    bool all = !m_vertices.empty();
     for (size_t i = 0; i < m_vertices.size(); ++i) {
         if (chosen[i]) {
             m_vertices[i].point += AcGeVector2d(local.x, local.y);
         }
+        all = all && chosen[i];
+    }
+    // Vertices stay in the polyline's plane; only moving every one of them moves the plane.
+    if (all) {
+        m_elevation += local.z;
     }
     return Acad::eOk;
 }

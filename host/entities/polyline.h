@@ -67,8 +67,8 @@ class AcDbPolyline : public AcDbCurve {
     // its shape.
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& xform) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& extents) const override;
-    // Grip and stretch points: the vertices, in world coordinates. Moving one moves that vertex
-    // within the polyline's plane (bulges are kept).
+    // Grip and stretch points: the vertices, in world coordinates. Moving some moves them within
+    // the polyline's plane (bulges are kept); moving all of them moves the polyline.
     Acad::ErrorStatus subGetGripPoints(AcGePoint3dArray& gripPoints, AcDbIntArray& osnapModes,
                                        AcDbIntArray& geomIds) const override;
     Acad::ErrorStatus subMoveGripPointsAt(const AcDbIntArray& indices,

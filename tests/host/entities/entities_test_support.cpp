@@ -106,8 +106,7 @@ AcDbObject* fresh(const AcDbObject* like) {
 
 ::testing::AssertionResult dwgRoundTrip(const AcDbObject* obj, AcDb::FilerType type,
                                         Owned<AcDbObject>* copyOut) {
-    kxhost::DwgMemoryFiler first(type, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
-                                 obj->database());
+    kxhost::DwgMemoryFiler first(type, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent, obj->database());
     if (obj->dwgOutFields(&first) != Acad::eOk) {
         return ::testing::AssertionFailure() << "filing out failed";
     }
@@ -121,8 +120,8 @@ AcDbObject* fresh(const AcDbObject* like) {
         return ::testing::AssertionFailure() << "filing in failed: " << es;
     }
     if (first.tell() != first.itemCount()) {
-        return ::testing::AssertionFailure() << "read " << first.tell() << " of "
-                                             << first.itemCount() << " items";
+        return ::testing::AssertionFailure()
+               << "read " << first.tell() << " of " << first.itemCount() << " items";
     }
     kxhost::DwgMemoryFiler second(type, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
                                   obj->database());
@@ -140,8 +139,7 @@ AcDbObject* fresh(const AcDbObject* like) {
 
 ::testing::AssertionResult dxfRoundTrip(const AcDbObject* obj, AcDbDatabase* db,
                                         Owned<AcDbObject>* copyOut) {
-    kxhost::DxfMemoryFiler first(AcDb::kFileFiler, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
-                                 db);
+    kxhost::DxfMemoryFiler first(AcDb::kFileFiler, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent, db);
     if (obj->dxfOutFields(&first) != Acad::eOk) {
         return ::testing::AssertionFailure() << "filing out failed";
     }
@@ -158,8 +156,7 @@ AcDbObject* fresh(const AcDbObject* like) {
     if (!first.atEOF()) {
         return ::testing::AssertionFailure() << "items left unread:\n" << first.describe().utf8();
     }
-    kxhost::DxfMemoryFiler second(AcDb::kFileFiler, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
-                                  db);
+    kxhost::DxfMemoryFiler second(AcDb::kFileFiler, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent, db);
     copy->dxfOutFields(&second);
     if (!first.sameItems(second)) {
         return ::testing::AssertionFailure() << "items differ:\n"
@@ -342,8 +339,7 @@ class RecordingGeometry : public AcGiWorldGeometry {
         return false;
     }
     Adesk::Boolean text(const AcGePoint3d& position, const AcGeVector3d&, const AcGeVector3d&,
-                        const double, const double, const double,
-                        const ACHAR* msg) const override {
+                        const double, const double, const double, const ACHAR* msg) const override {
         add(L"text", {position}, 0.0, msg != nullptr ? msg : L"");
         return false;
     }
