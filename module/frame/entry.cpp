@@ -9,6 +9,7 @@
 #include "module/frame/module_services.h"
 #include "module/frame/registration.h"
 #include "module/grips/grip_overrule.h"
+#include "module/representation/entity_index.h"
 #include "module/representation/equivalence.h"
 #include "module/representation/representation.h"
 #include "module/rootdata/event_reactor.h"
@@ -143,6 +144,9 @@ void unload(void* appId) {
             AcEdCommandStack::cast(acrxSysRegistry()->at(L"ACAD_REGISTERED_COMMANDS"))) {
         commands->removeGroup(L"HELLOWORLD_COMMANDS");
     }
+    // The entity index's watcher sits on a block and its database, which outlive the module:
+    // left there, their next notification would call into unloaded code.
+    kxindex::releaseModuleCaches();
     removeServices();
     unregisterClasses();
     kxdisplay::setModuleInstance(nullptr);

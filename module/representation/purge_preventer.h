@@ -1,4 +1,6 @@
-// A record that keeps a representation block from being purged.
+// A record that keeps a representation block from being purged. It holds what its base holds,
+// but the purge filer sees nothing of it (so the block it points at is not kept alive through
+// it by a purge), and in DXF only its version is written.
 #pragma once
 
 #include "module/frame/pair_macros.h"

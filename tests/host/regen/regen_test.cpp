@@ -107,8 +107,8 @@ TEST_F(RegenDriverTest, NonUniformScaleAndMirrorReachEveryPoint) {
     const std::vector<GiPrimitive> prims = wd.recording().primitivesOf(ref);
     ASSERT_EQ(prims.size(), 1u);
     EXPECT_EQ(prims[0].drawable, l);
-    EXPECT_TRUE(samePoints(mapped(m, {AcGePoint3d(1, 1, 0), AcGePoint3d(2, 3, 0)}),
-                           prims[0].points));
+    EXPECT_TRUE(
+        samePoints(mapped(m, {AcGePoint3d(1, 1, 0), AcGePoint3d(2, 3, 0)}), prims[0].points));
 }
 
 TEST_F(RegenDriverTest, NestedReferencesComposeTheirTransforms) {
@@ -119,10 +119,11 @@ TEST_F(RegenDriverTest, NestedReferencesComposeTheirTransforms) {
     const AcDbObjectId outerLine =
         append(new AcDbLine(AcGePoint3d(5, 0, 0), AcGePoint3d(5, 1, 0)), outer);
     addReference(inner, AcGePoint3d(6, 0, 0), kPi / 2, AcGeScale3d(2, 2, 2), outer);
-    const AcDbObjectId top = addReference(outer, AcGePoint3d(100, 0, 0), 0.25, AcGeScale3d(3, 3, 3));
+    const AcDbObjectId top =
+        addReference(outer, AcGePoint3d(100, 0, 0), 0.25, AcGeScale3d(3, 3, 3));
 
-    const AcGeMatrix3d mOuter = frame(AcGePoint3d(100, 0, 0), 0.25, AcGeScale3d(3, 3, 3),
-                                      AcGePoint3d(5, 0, 0));
+    const AcGeMatrix3d mOuter =
+        frame(AcGePoint3d(100, 0, 0), 0.25, AcGeScale3d(3, 3, 3), AcGePoint3d(5, 0, 0));
     const AcGeMatrix3d mInner =
         frame(AcGePoint3d(6, 0, 0), kPi / 2, AcGeScale3d(2, 2, 2), AcGePoint3d::kOrigin);
 
@@ -134,8 +135,8 @@ TEST_F(RegenDriverTest, NestedReferencesComposeTheirTransforms) {
     const GiPrimitive* nested = drawnBy(prims, innerLine);
     ASSERT_NE(direct, nullptr);
     ASSERT_NE(nested, nullptr);
-    EXPECT_TRUE(samePoints(mapped(mOuter, {AcGePoint3d(5, 0, 0), AcGePoint3d(5, 1, 0)}),
-                           direct->points));
+    EXPECT_TRUE(
+        samePoints(mapped(mOuter, {AcGePoint3d(5, 0, 0), AcGePoint3d(5, 1, 0)}), direct->points));
     EXPECT_EQ(direct->transformDepth, 1);
     EXPECT_EQ(direct->nesting, 1);
     EXPECT_TRUE(samePoints(mapped(mOuter * mInner, {AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)}),
@@ -154,8 +155,10 @@ TEST_F(RegenDriverTest, NestedReferencesComposeTheirTransforms) {
 
 TEST_F(RegenDriverTest, ErasedAndInvisibleEntitiesAreNotDrawn) {
     const AcDbObjectId block = addBlock(L"B");
-    const AcDbObjectId kept = append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), block);
-    const AcDbObjectId gone = append(new AcDbLine(AcGePoint3d(0, 5, 0), AcGePoint3d(1, 5, 0)), block);
+    const AcDbObjectId kept =
+        append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), block);
+    const AcDbObjectId gone =
+        append(new AcDbLine(AcGePoint3d(0, 5, 0), AcGePoint3d(1, 5, 0)), block);
     erase(gone);
     const AcDbObjectId a = append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(0, 1, 0)));
     const AcDbObjectId b = append(new AcDbLine(AcGePoint3d(7, 0, 0), AcGePoint3d(7, 1, 0)));
