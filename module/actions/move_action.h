@@ -1,4 +1,5 @@
-// The move action.
+// The move action: translates its selection set by a distance read from two real connections of
+// other nodes (normally the parameter it hangs on).
 #pragma once
 
 #include "module/actions/action.h"
