@@ -11,6 +11,8 @@
 #include "host/entities/line.h"
 #include "host/entities/polyline.h"
 #include "host/ge/scale3d.h"
+#include "module/actions/move_action.h"
+#include "module/actions/stretch_action.h"
 #include "module/graph/eval_graph.h"
 #include "module/params/linear_tag.h"
 #include "module/params/value_set.h"
@@ -438,7 +440,66 @@ Acad::ErrorStatus addMoveAction(AcDbDatabase* db, const AcDbObjectId& graphId,
                                 const AcDbObjectId& paramId, const AcDbObjectIdArray& selection,
                                 const ACHAR* name, AcDbObjectId& actionId) {
     actionId.setNull();
-    return Acad::eNotImplementedYet;
+    if (db == nullptr) {
+        return kNoDatabase;
+    }
+    if (name == nullptr || name[0] == L'\0') {
+        return Acad::eInvalidInput;
+    }
+    if (graphId.database() != db) {
+        return graphId.isNull() ? Acad::eNullObjectId : Acad::eWrongDatabase;
+    }
+    Opened<KxDbTagEvalGraph> graph;
+    Acad::ErrorStatus es = openTyped(graphId, AcDb::kForWrite, graph);
+    if (es != Acad::eOk) {
+        return es;
+    }
+    KxNodeId paramNode = 0;
+    {
+        Opened<KxDbBlockLinearTag> linear;
+        if ((es = openTyped(paramId, AcDb::kForRead, linear)) != Acad::eOk) {
+            return es;
+        }
+        // Only a parameter of this graph can drive the action.
+        if (linear->ownerId() != graphId) {
+            return Acad::eInvalidInput;
+        }
+        paramNode = linear->getNodeId();
+    }
+
+    auto* move = new KxDbTagMoveAction();
+    es = move->setName(name);
+    KxNodeId nodeId = 0;
+    if (es == Acad::eOk) {
+        es = graph->addNode(move, nodeId);
+    }
+    if (es != Acad::eOk) {
+        if (move->objectId().isNull()) {
+            delete move;
+        } else {
+            move->erase();
+            move->close();
+        }
+        return es;
+    }
+    // The parameter's end moves by (EndXDelta, EndYDelta) when its distance changes; the action
+    // moves its selection by the same amount.
+    es = move->connectTo(L"DeltaX", paramNode, L"EndXDelta");
+    if (es == Acad::eOk) {
+        es = move->connectTo(L"DeltaY", paramNode, L"EndYDelta");
+    }
+    if (es == Acad::eOk) {
+        es = move->setSelectionSet(selection);
+    }
+    if (es != Acad::eOk) {
+        graph->removeNode(move);
+        move->erase();
+        move->close();
+        return es;
+    }
+    actionId = move->objectId();
+    move->close();
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus addStretchAction(AcDbDatabase* db, const AcDbObjectId& graphId,
@@ -446,7 +507,71 @@ Acad::ErrorStatus addStretchAction(AcDbDatabase* db, const AcDbObjectId& graphId
                                    const AcGePoint2d& frameMin, const AcGePoint2d& frameMax,
                                    const ACHAR* name, AcDbObjectId& actionId) {
     actionId.setNull();
-    return Acad::eNotImplementedYet;
+    if (db == nullptr) {
+        return kNoDatabase;
+    }
+    if (name == nullptr || name[0] == L'\0') {
+        return Acad::eInvalidInput;
+    }
+    if (graphId.database() != db) {
+        return graphId.isNull() ? Acad::eNullObjectId : Acad::eWrongDatabase;
+    }
+    Opened<KxDbTagEvalGraph> graph;
+    Acad::ErrorStatus es = openTyped(graphId, AcDb::kForWrite, graph);
+    if (es != Acad::eOk) {
+        return es;
+    }
+    KxNodeId paramNode = 0;
+    {
+        Opened<KxDbBlockLinearTag> linear;
+        if ((es = openTyped(paramId, AcDb::kForRead, linear)) != Acad::eOk) {
+            return es;
+        }
+        if (linear->ownerId() != graphId) {
+            return Acad::eInvalidInput;
+        }
+        paramNode = linear->getNodeId();
+    }
+
+    auto* stretch = new KxDbTagStretchAction();
+    es = stretch->setName(name);
+    KxNodeId nodeId = 0;
+    if (es == Acad::eOk) {
+        es = graph->addNode(stretch, nodeId);
+    }
+    if (es != Acad::eOk) {
+        if (stretch->objectId().isNull()) {
+            delete stretch;
+        } else {
+            stretch->erase();
+            stretch->close();
+        }
+        return es;
+    }
+    // The frame first, so that the selection set is sorted into stretched and moved objects
+    // once, when it is set.
+    AcGePoint2dArray frame;
+    frame.append(frameMin);
+    frame.append(frameMax);
+    es = stretch->setStretchFrame(frame);
+    if (es == Acad::eOk) {
+        es = stretch->connectTo(L"DeltaX", paramNode, L"EndXDelta");
+    }
+    if (es == Acad::eOk) {
+        es = stretch->connectTo(L"DeltaY", paramNode, L"EndYDelta");
+    }
+    if (es == Acad::eOk) {
+        es = stretch->setSelectionSet(selection);
+    }
+    if (es != Acad::eOk) {
+        graph->removeNode(stretch);
+        stretch->erase();
+        stretch->close();
+        return es;
+    }
+    actionId = stretch->objectId();
+    stretch->close();
+    return Acad::eOk;
 }
 
 // --- Chained authoring --------------------------------------------------------------------------

@@ -104,11 +104,18 @@ Acad::ErrorStatus setValueSet(const AcDbObjectId& paramId, const ValueSetSpec& s
 
 // --- Actions ------------------------------------------------------------------------------------
 
-// Move and stretch actions are not built yet: both answer eNotImplementedYet and change
-// nothing. Their signatures are the ones the authoring of actions will keep.
+// Adds a move action named `name` on the linear parameter `paramId` of the graph: it moves the
+// selection by the change of the parameter's end point (its "DeltaX" and "DeltaY" read the
+// parameter's "EndXDelta" and "EndYDelta"). Nothing is left in the graph on failure:
+// eInvalidInput for an empty name or a parameter of another graph, eWrongObjectType when
+// `paramId` is no linear parameter, 20057 when the selection would close a cycle.
 Acad::ErrorStatus addMoveAction(AcDbDatabase* db, const AcDbObjectId& graphId,
                                 const AcDbObjectId& paramId, const AcDbObjectIdArray& selection,
                                 const ACHAR* name, AcDbObjectId& actionId);
+// Adds a stretch action named `name` on the linear parameter `paramId`, fed like the move action,
+// whose frame is the axis-parallel rectangle from `frameMin` to `frameMax`: selected objects with
+// stretch points in the frame have those points moved, the others move whole. Refusals as for
+// addMoveAction; nothing is left in the graph on failure.
 Acad::ErrorStatus addStretchAction(AcDbDatabase* db, const AcDbObjectId& graphId,
                                    const AcDbObjectId& paramId, const AcDbObjectIdArray& selection,
                                    const AcGePoint2d& frameMin, const AcGePoint2d& frameMax,

@@ -15,6 +15,7 @@
 #include "host/entities/arc.h"
 #include "host/entities/blockref.h"
 #include "host/entities/polyline.h"
+#include "module/actions/stretch_action.h"
 #include "module/graph/eval_graph.h"
 #include "module/grips/grip_expr.h"
 #include "module/grips/linear_grip.h"
@@ -601,21 +602,60 @@ TEST_F(AuthoringTest, ValueSetsConstrainTheDistance) {
               Acad::eNullObjectId);
 }
 
-TEST_F(AuthoringTest, ActionsAreNotAuthoredYet) {
+TEST_F(AuthoringTest, AStretchActionJoinsTheGraphOrNothingDoes) {
     DemoDrawing demo;
     ASSERT_EQ(demo.build(db), Acad::eOk);
     const long objects = kxhost::objectCount(db);
     AcDbObjectId actionId;
-    EXPECT_EQ(kxauthor::addMoveAction(db, demo.graphId, demo.parameterId,
-                                      blockEntities(demo.definitionId), L"Move", actionId),
-              Acad::eNotImplementedYet);
+    // Refusals leave the drawing as it was.
     EXPECT_EQ(kxauthor::addStretchAction(db, demo.graphId, demo.parameterId,
                                          blockEntities(demo.definitionId), P2(5, -1), P2(11, 21),
-                                         L"Stretch", actionId),
-              Acad::eNotImplementedYet);
+                                         L"", actionId),
+              Acad::eInvalidInput);
+    EXPECT_EQ(
+        kxauthor::addStretchAction(db, demo.graphId, demo.graphId, blockEntities(demo.definitionId),
+                                   P2(5, -1), P2(11, 21), L"Stretch", actionId),
+        Acad::eWrongObjectType);
     EXPECT_TRUE(actionId.isNull());
     EXPECT_EQ(kxhost::objectCount(db), objects);
     EXPECT_EQ(census(demo.graphId).nodes, 7);
+
+    ASSERT_EQ(kxauthor::addStretchAction(db, demo.graphId, demo.parameterId,
+                                         blockEntities(demo.definitionId), P2(5, -1), P2(11, 21),
+                                         L"Stretch", actionId),
+              Acad::eOk);
+    EXPECT_FALSE(actionId.isNull());
+    EXPECT_EQ(census(demo.graphId).nodes, 8);
+    AcDbObject* obj = nullptr;
+    ASSERT_EQ(acdbOpenObject(obj, actionId, AcDb::kForRead), Acad::eOk);
+    KxDbTagStretchAction* stretch = KxDbTagStretchAction::cast(obj);
+    ASSERT_NE(stretch, nullptr);
+    EXPECT_EQ(stretch->stretchFrame().length(), 2);
+    EXPECT_EQ(stretch->selectionSet().length(), blockEntities(demo.definitionId).length());
+    obj->close();
+}
+
+TEST_F(AuthoringTest, AMoveActionJoinsTheGraphOrNothingDoes) {
+    DemoDrawing demo;
+    ASSERT_EQ(demo.build(db), Acad::eOk);
+    const long objects = kxhost::objectCount(db);
+    AcDbObjectId actionId;
+    // Refusals leave the drawing as it was.
+    EXPECT_EQ(kxauthor::addMoveAction(db, demo.graphId, demo.parameterId,
+                                      blockEntities(demo.definitionId), L"", actionId),
+              Acad::eInvalidInput);
+    EXPECT_EQ(kxauthor::addMoveAction(db, demo.graphId, demo.graphId,
+                                      blockEntities(demo.definitionId), L"Move", actionId),
+              Acad::eWrongObjectType);
+    EXPECT_TRUE(actionId.isNull());
+    EXPECT_EQ(kxhost::objectCount(db), objects);
+    EXPECT_EQ(census(demo.graphId).nodes, 7);
+
+    ASSERT_EQ(kxauthor::addMoveAction(db, demo.graphId, demo.parameterId,
+                                      blockEntities(demo.definitionId), L"Move", actionId),
+              Acad::eOk);
+    EXPECT_FALSE(actionId.isNull());
+    EXPECT_EQ(census(demo.graphId).nodes, 8);
 }
 
 // --- Chained authoring --------------------------------------------------------------------------
