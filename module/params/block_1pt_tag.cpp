@@ -62,40 +62,13 @@ class Opened {
 
 // --- Public: one-line forwarders --------------------------------------------------------------
 
-AcGePoint3d KxDbBlock1PtTag::currentPoint() const {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->currentPoint() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbBlock1PtTag::setCurrentPoint(const AcGePoint3d& point) {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setCurrentPoint(point) : Acad::eNullObjectPointer;
-}
-
-AcGePoint3d KxDbBlock1PtTag::updatedPoint() const {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->updatedPoint() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbBlock1PtTag::setUpdatedPoint(const AcGePoint3d& point) {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setUpdatedPoint(point) : Acad::eNullObjectPointer;
-}
-
-AcGePoint3d KxDbBlock1PtTag::definitionPoint() const {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->definitionPoint() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbBlock1PtTag::setDefinitionPoint(const AcGePoint3d& point) {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDefinitionPoint(point) : Acad::eNullObjectPointer;
-}
-
-KxNodeId KxDbBlock1PtTag::gripId() const {
-    KxDbImpBlock1PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->gripId() : 0;
-}
+KX_FORWARD(AcGePoint3d, KxDbBlock1PtTag, currentPoint, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbBlock1PtTag, setCurrentPoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcGePoint3d, KxDbBlock1PtTag, updatedPoint, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbBlock1PtTag, setUpdatedPoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcGePoint3d, KxDbBlock1PtTag, definitionPoint, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbBlock1PtTag, setDefinitionPoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD(KxNodeId, KxDbBlock1PtTag, gripId, (), (), const, 0)
 
 // --- Implementation: points -------------------------------------------------------------------
 

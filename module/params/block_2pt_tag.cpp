@@ -214,155 +214,40 @@ Acad::ErrorStatus openForLook(const KxDbTagEvalGraph* graph, KxNodeId id, KxDbTa
 
 // --- Public: one-line forwarders --------------------------------------------------------------
 
-bool KxDbBlock2PtTag::isGripUsed(int index, const KxDbTagElement* action) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr && imp->isGripUsed(index, action);
-}
-
-bool KxDbBlock2PtTag::gripAffectsConnection(const ACHAR* name, int index) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr && imp->gripAffectsConnection(name, index);
-}
-
-bool KxDbBlock2PtTag::grip0Affects(const ACHAR* name) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr && imp->grip0Affects(name);
-}
-
-bool KxDbBlock2PtTag::grip1Affects(const ACHAR* name) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr && imp->grip1Affects(name);
-}
-
-bool KxDbBlock2PtTag::grip2Affects(const ACHAR* name) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr && imp->grip2Affects(name);
-}
-
-bool KxDbBlock2PtTag::grip3Affects(const ACHAR* name) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr && imp->grip3Affects(name);
-}
-
-Adesk::Int16 KxDbBlock2PtTag::baseLocation() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->baseLocation() : 0;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setBaseLocation(Adesk::Int16 location) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setBaseLocation(location) : Acad::eNullObjectPointer;
-}
-
-AcGePoint3d KxDbBlock2PtTag::currentBasePoint() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->currentBasePoint() : AcGePoint3d();
-}
-
-AcGePoint3d KxDbBlock2PtTag::currentEndPoint() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->currentEndPoint() : AcGePoint3d();
-}
-
-double KxDbBlock2PtTag::currentDistance() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->currentDistance() : 0.0;
-}
-
-double KxDbBlock2PtTag::currentAngle() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->currentAngle() : 0.0;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setCurrentBasePoint(const AcGePoint3d& point) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setCurrentBasePoint(point) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setCurrentEndPoint(const AcGePoint3d& point) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setCurrentEndPoint(point) : Acad::eNullObjectPointer;
-}
-
-AcGePoint3d KxDbBlock2PtTag::updatedBasePoint() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->updatedBasePoint() : AcGePoint3d();
-}
-
-AcGePoint3d KxDbBlock2PtTag::updatedEndPoint() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->updatedEndPoint() : AcGePoint3d();
-}
-
-double KxDbBlock2PtTag::updatedDistance() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->updatedDistance() : 0.0;
-}
-
-double KxDbBlock2PtTag::updatedAngle() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->updatedAngle() : 0.0;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setUpdatedBasePoint(const AcGePoint3d& point) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setUpdatedBasePoint(point) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setUpdatedEndPoint(const AcGePoint3d& point) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setUpdatedEndPoint(point) : Acad::eNullObjectPointer;
-}
-
-AcGePoint3d KxDbBlock2PtTag::definitionBasePoint() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->definitionBasePoint() : AcGePoint3d();
-}
-
-AcGePoint3d KxDbBlock2PtTag::definitionEndPoint() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->definitionEndPoint() : AcGePoint3d();
-}
-
-double KxDbBlock2PtTag::definitionDistance() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->definitionDistance() : 0.0;
-}
-
-double KxDbBlock2PtTag::definitionAngle() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->definitionAngle() : 0.0;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setDefinitionBasePoint(const AcGePoint3d& point) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDefinitionBasePoint(point) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setDefinitionBasePoint(const AcGePoint3d& point, bool strict) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDefinitionBasePoint(point, strict) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setDefinitionEndPoint(const AcGePoint3d& point) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDefinitionEndPoint(point) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlock2PtTag::setDefinitionEndPoint(const AcGePoint3d& point, bool strict) {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDefinitionEndPoint(point, strict) : Acad::eNullObjectPointer;
-}
-
-AcGeVector3d KxDbBlock2PtTag::normal() const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->normal() : AcGeVector3d(0.0, 0.0, -1.0);
-}
-
-KxNodeId KxDbBlock2PtTag::gripId(int index) const {
-    KxDbImpBlock2PtTag* imp = impOf(this);
-    return imp != nullptr ? imp->gripId(index) : 0;
-}
+KX_FORWARD(bool, KxDbBlock2PtTag, isGripUsed, (int index, const KxDbTagElement* action),
+           (index, action), const, false)
+KX_FORWARD(bool, KxDbBlock2PtTag, gripAffectsConnection, (const ACHAR* name, int index),
+           (name, index), const, false)
+KX_FORWARD(bool, KxDbBlock2PtTag, grip0Affects, (const ACHAR* name), (name), const, false)
+KX_FORWARD(bool, KxDbBlock2PtTag, grip1Affects, (const ACHAR* name), (name), const, false)
+KX_FORWARD(bool, KxDbBlock2PtTag, grip2Affects, (const ACHAR* name), (name), const, false)
+KX_FORWARD(bool, KxDbBlock2PtTag, grip3Affects, (const ACHAR* name), (name), const, false)
+KX_FORWARD(Adesk::Int16, KxDbBlock2PtTag, baseLocation, (), (), const, 0)
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setBaseLocation, (Adesk::Int16 location), (location), )
+KX_FORWARD(AcGePoint3d, KxDbBlock2PtTag, currentBasePoint, (), (), const, AcGePoint3d())
+KX_FORWARD(AcGePoint3d, KxDbBlock2PtTag, currentEndPoint, (), (), const, AcGePoint3d())
+KX_FORWARD(double, KxDbBlock2PtTag, currentDistance, (), (), const, 0.0)
+KX_FORWARD(double, KxDbBlock2PtTag, currentAngle, (), (), const, 0.0)
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setCurrentBasePoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setCurrentEndPoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcGePoint3d, KxDbBlock2PtTag, updatedBasePoint, (), (), const, AcGePoint3d())
+KX_FORWARD(AcGePoint3d, KxDbBlock2PtTag, updatedEndPoint, (), (), const, AcGePoint3d())
+KX_FORWARD(double, KxDbBlock2PtTag, updatedDistance, (), (), const, 0.0)
+KX_FORWARD(double, KxDbBlock2PtTag, updatedAngle, (), (), const, 0.0)
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setUpdatedBasePoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setUpdatedEndPoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcGePoint3d, KxDbBlock2PtTag, definitionBasePoint, (), (), const, AcGePoint3d())
+KX_FORWARD(AcGePoint3d, KxDbBlock2PtTag, definitionEndPoint, (), (), const, AcGePoint3d())
+KX_FORWARD(double, KxDbBlock2PtTag, definitionDistance, (), (), const, 0.0)
+KX_FORWARD(double, KxDbBlock2PtTag, definitionAngle, (), (), const, 0.0)
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setDefinitionBasePoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setDefinitionBasePoint, (const AcGePoint3d& point, bool strict),
+                  (point, strict), )
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setDefinitionEndPoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD_STATUS(KxDbBlock2PtTag, setDefinitionEndPoint, (const AcGePoint3d& point, bool strict),
+                  (point, strict), )
+KX_FORWARD(AcGeVector3d, KxDbBlock2PtTag, normal, (), (), const, (AcGeVector3d(0.0, 0.0, -1.0)))
+KX_FORWARD(KxNodeId, KxDbBlock2PtTag, gripId, (int index), (index), const, 0)
 
 // --- Implementation: grip correspondence ------------------------------------------------------
 

@@ -99,20 +99,10 @@ Acad::ErrorStatus openForLook(const KxDbTagEvalGraph* graph, KxNodeId id, KxDbTa
 
 // --- Public parameter: one-line forwarders ----------------------------------------------------
 
-Acad::ErrorStatus KxDbBlockTag::addGrip(int index, KxNodeId& gripId, KxDbTagEvalGraph* graph) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->addGrip(index, gripId, graph) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::removeGrip(int index) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->removeGrip(index) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::gripDeleted(int index) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->gripDeleted(index) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbBlockTag, addGrip, (int index, KxNodeId& gripId, KxDbTagEvalGraph* graph),
+                  (index, gripId, graph), )
+KX_FORWARD_STATUS(KxDbBlockTag, removeGrip, (int index), (index), )
+KX_FORWARD_STATUS(KxDbBlockTag, gripDeleted, (int index), (index), )
 
 Acad::ErrorStatus KxDbBlockTag::getGripCount(int& count) const {
     count = 0;
@@ -120,10 +110,7 @@ Acad::ErrorStatus KxDbBlockTag::getGripCount(int& count) const {
     return imp != nullptr ? imp->getGripCount(count) : Acad::eNullObjectPointer;
 }
 
-Acad::ErrorStatus KxDbBlockTag::setGripCount(int count) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->setGripCount(count) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbBlockTag, setGripCount, (int count), (count), )
 
 Acad::ErrorStatus KxDbBlockTag::getGrips(KxDbTagGripPtrArray& grips, AcDb::OpenMode mode) const {
     KxDbImpBlockTag* imp = impOf(this);
@@ -134,91 +121,31 @@ Acad::ErrorStatus KxDbBlockTag::getGrips(KxDbTagGripPtrArray& grips, AcDb::OpenM
     return imp->getGrips(grips, mode);
 }
 
-Acad::ErrorStatus KxDbBlockTag::getGripIndex(KxNodeId gripId, int& index) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->getGripIndex(gripId, index) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::placeGripsAtDefinition() {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->placeGripsAtDefinition() : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::transformInstanceBy(const AcGeMatrix3d& xform) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->transformInstanceBy(xform) : Acad::eNullObjectPointer;
-}
-
-bool KxDbBlockTag::showProperties() const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp == nullptr || imp->showProperties();
-}
-
-Acad::ErrorStatus KxDbBlockTag::setShowProperties(bool show) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->setShowProperties(show) : Acad::eNullObjectPointer;
-}
-
-bool KxDbBlockTag::chainActions() const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr && imp->chainActions();
-}
-
-Acad::ErrorStatus KxDbBlockTag::setChainActions(bool chain) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->setChainActions(chain) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::getPropertyDescriptions(KxDbBlockPropertyDescArray& descs) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->getPropertyDescriptions(descs) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::getPropertyValueTransformed(const ACHAR* name,
-                                                            const AcGeMatrix3d& xform,
-                                                            KxDbTagEvalVariant& value) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->getPropertyValueTransformed(name, xform, value)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::getPropertyValue(const ACHAR* name,
-                                                 KxDbTagEvalVariant& value) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->getPropertyValue(name, value) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::setPropertyValueTransformed(const ACHAR* name,
-                                                            const AcGeMatrix3d& xform,
-                                                            const KxDbTagEvalVariant& value) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->setPropertyValueTransformed(name, xform, value)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::setPropertyValue(const ACHAR* name,
-                                                 const KxDbTagEvalVariant& value) {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->setPropertyValue(name, value) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::getPropertyConnectionName(const ACHAR* name,
-                                                          AcString& connectionName) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->getPropertyConnectionName(name, connectionName)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockTag::getLabelNames(AcStringArray& names) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->getLabelNames(names) : Acad::eOk;
-}
-
-Acad::ErrorStatus KxDbBlockTag::validatePropertyName(const ACHAR* oldName,
-                                                     const ACHAR* newName) const {
-    KxDbImpBlockTag* imp = impOf(this);
-    return imp != nullptr ? imp->validatePropertyName(oldName, newName) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbBlockTag, getGripIndex, (KxNodeId gripId, int& index), (gripId, index), const)
+KX_FORWARD_STATUS(KxDbBlockTag, placeGripsAtDefinition, (), (), )
+KX_FORWARD_STATUS(KxDbBlockTag, transformInstanceBy, (const AcGeMatrix3d& xform), (xform), )
+KX_FORWARD(bool, KxDbBlockTag, showProperties, (), (), const, true)
+KX_FORWARD_STATUS(KxDbBlockTag, setShowProperties, (bool show), (show), )
+KX_FORWARD(bool, KxDbBlockTag, chainActions, (), (), const, false)
+KX_FORWARD_STATUS(KxDbBlockTag, setChainActions, (bool chain), (chain), )
+KX_FORWARD_STATUS(KxDbBlockTag, getPropertyDescriptions, (KxDbBlockPropertyDescArray & descs),
+                  (descs), const)
+KX_FORWARD_STATUS(KxDbBlockTag, getPropertyValueTransformed,
+                  (const ACHAR* name, const AcGeMatrix3d& xform, KxDbTagEvalVariant& value),
+                  (name, xform, value), const)
+KX_FORWARD_STATUS(KxDbBlockTag, getPropertyValue, (const ACHAR* name, KxDbTagEvalVariant& value),
+                  (name, value), const)
+KX_FORWARD_STATUS(KxDbBlockTag, setPropertyValueTransformed,
+                  (const ACHAR* name, const AcGeMatrix3d& xform, const KxDbTagEvalVariant& value),
+                  (name, xform, value), )
+KX_FORWARD_STATUS(KxDbBlockTag, setPropertyValue,
+                  (const ACHAR* name, const KxDbTagEvalVariant& value), (name, value), )
+KX_FORWARD_STATUS(KxDbBlockTag, getPropertyConnectionName,
+                  (const ACHAR* name, AcString& connectionName), (name, connectionName), const)
+KX_FORWARD(Acad::ErrorStatus, KxDbBlockTag, getLabelNames, (AcStringArray & names), (names), const,
+           Acad::eOk)
+KX_FORWARD_STATUS(KxDbBlockTag, validatePropertyName, (const ACHAR* oldName, const ACHAR* newName),
+                  (oldName, newName), const)
 
 // --- Implementation: grips --------------------------------------------------------------------
 
@@ -567,6 +494,12 @@ Acad::ErrorStatus KxDbImpBlockTag::clearElementStateFlag() {
     const Adesk::Int32 flag = elementStateFlag();
     setElementStateFlag(associated ? (flag & ~kNoActionFlag) : (flag | kNoActionFlag));
     return Acad::eOk;
+}
+
+Acad::ErrorStatus KxDbImpBlockTag::edgeRemoved(KxNodeId otherId) {
+    const Acad::ErrorStatus es = KxDbImpTagElement::edgeRemoved(otherId);
+    clearStateFlagForTheMoment();
+    return es;
 }
 
 bool KxDbImpBlockTag::wantsHistory() const {

@@ -54,6 +54,9 @@ class KXDB_EXPORT KxDbImpBlockTag : public KxDbImpTagElement {
     Acad::ErrorStatus removedFromGraph(KxDbTagEvalGraph* graph) override;
     // Recomputes bit 0 (no associated action) after the element's own handling.
     Acad::ErrorStatus clearElementStateFlag() override;
+    // An edge that goes may have been the last action on the parameter, or the one a grip
+    // drove: the flags are recomputed as when an edge comes.
+    Acad::ErrorStatus edgeRemoved(KxNodeId otherId) override;
     // Whether the actions hanging on the parameter overlap so that a reference's history is
     // needed: an object acted on by two of its actions, one of them not a move or stretch, or an
     // action with a non-empty list of its own kind.

@@ -106,50 +106,18 @@ class NotifyScope {
 
 // --- Public linear parameter: one-line forwarders ---------------------------------------------
 
-AcString KxDbBlockLinearTag::distanceName() const {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->distanceName() : AcString();
-}
-
-Acad::ErrorStatus KxDbBlockLinearTag::setDistanceName(const ACHAR* name) {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDistanceName(name) : Acad::eNullObjectPointer;
-}
-
-AcString KxDbBlockLinearTag::distanceDescription() const {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->distanceDescription() : AcString();
-}
-
-Acad::ErrorStatus KxDbBlockLinearTag::setDistanceDescription(const ACHAR* description) {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->setDistanceDescription(description) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbBlockLinearTag::setUpdatedDistance(double distance) {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->setUpdatedDistance(distance) : Acad::eNullObjectPointer;
-}
-
-double KxDbBlockLinearTag::labelValue() const {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->labelValue() : 0.0;
-}
-
-Acad::ErrorStatus KxDbBlockLinearTag::setLabelValue(double value) {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->setLabelValue(value) : Acad::eNullObjectPointer;
-}
-
-KxDbBlockTagValueSet KxDbBlockLinearTag::valueSet() const {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->valueSet() : KxDbBlockTagValueSet();
-}
-
-Acad::ErrorStatus KxDbBlockLinearTag::setValueSet(const KxDbBlockTagValueSet& valueSet) {
-    KxDbImpBlockLinearTag* imp = impOf(this);
-    return imp != nullptr ? imp->setValueSet(valueSet) : Acad::eNullObjectPointer;
-}
+KX_FORWARD(AcString, KxDbBlockLinearTag, distanceName, (), (), const, AcString())
+KX_FORWARD_STATUS(KxDbBlockLinearTag, setDistanceName, (const ACHAR* name), (name), )
+KX_FORWARD(AcString, KxDbBlockLinearTag, distanceDescription, (), (), const, AcString())
+KX_FORWARD_STATUS(KxDbBlockLinearTag, setDistanceDescription, (const ACHAR* description),
+                  (description), )
+KX_FORWARD_STATUS(KxDbBlockLinearTag, setUpdatedDistance, (double distance), (distance), )
+KX_FORWARD(double, KxDbBlockLinearTag, labelValue, (), (), const, 0.0)
+KX_FORWARD_STATUS(KxDbBlockLinearTag, setLabelValue, (double value), (value), )
+KX_FORWARD(KxDbBlockTagValueSet, KxDbBlockLinearTag, valueSet, (), (), const,
+           KxDbBlockTagValueSet())
+KX_FORWARD_STATUS(KxDbBlockLinearTag, setValueSet, (const KxDbBlockTagValueSet& valueSet),
+                  (valueSet), )
 
 // --- Implementation: own fields ---------------------------------------------------------------
 
@@ -316,6 +284,9 @@ Acad::ErrorStatus KxDbImpBlockLinearTag::addGrip(int index, KxNodeId& newGripId,
     setGripId(index, id);
     newGripId = id;
     orientGrips();
+    // The edges were added before the grip was recorded: only now does the grip count as one
+    // that may drive nothing.
+    clearElementStateFlag();
     return Acad::eOk;
 }
 

@@ -357,37 +357,37 @@ Acad::ErrorStatus addLinearParameter(AcDbDatabase* db, const AcDbObjectId& graph
 }
 
 ValueSetSpec ValueSetSpec::list(std::vector<double> allowed) {
-    ValueSetSpec spec;
-    spec.kind = kList;
-    spec.values = std::move(allowed);
-    return spec;
+    ValueSetSpec wanted;
+    wanted.kind = kList;
+    wanted.values = std::move(allowed);
+    return wanted;
 }
 
 ValueSetSpec ValueSetSpec::grid(double step, std::optional<double> low,
                                 std::optional<double> high) {
-    ValueSetSpec spec;
-    spec.kind = kIncrement;
-    spec.increment = step;
-    spec.minimum = low;
-    spec.maximum = high;
-    return spec;
+    ValueSetSpec wanted;
+    wanted.kind = kIncrement;
+    wanted.increment = step;
+    wanted.minimum = low;
+    wanted.maximum = high;
+    return wanted;
 }
 
 namespace {
 
-// The value set the spec describes; eInvalidInput for a spec the value set would silently bend
+// The value set the wanted describes; eInvalidInput for a wanted the value set would silently bend
 // into something else (it drops negative bounds and crossed ranges instead of refusing them).
-Acad::ErrorStatus buildValueSet(const ValueSetSpec& spec, KxDbBlockTagValueSet& set) {
+Acad::ErrorStatus buildValueSet(const ValueSetSpec& wanted, KxDbBlockTagValueSet& set) {
     auto finiteNonNegative = [](double v) { return std::isfinite(v) && v >= 0.0; };
-    switch (spec.kind) {
+    switch (wanted.kind) {
         case ValueSetSpec::kAny:
             return Acad::eOk;
         case ValueSetSpec::kList: {
-            if (spec.values.empty()) {
+            if (wanted.values.empty()) {
                 return Acad::eInvalidInput;
             }
             AcGeDoubleArray values;
-            for (double v : spec.values) {
+            for (double v : wanted.values) {
                 if (!finiteNonNegative(v)) {
                     return Acad::eInvalidInput;
                 }
@@ -396,21 +396,21 @@ Acad::ErrorStatus buildValueSet(const ValueSetSpec& spec, KxDbBlockTagValueSet& 
             return set.setList(values);
         }
         case ValueSetSpec::kIncrement: {
-            if (!std::isfinite(spec.increment) || spec.increment <= 0.0) {
+            if (!std::isfinite(wanted.increment) || wanted.increment <= 0.0) {
                 return Acad::eInvalidInput;
             }
-            if ((spec.minimum && !finiteNonNegative(*spec.minimum)) ||
-                (spec.maximum && !finiteNonNegative(*spec.maximum)) ||
-                (spec.minimum && spec.maximum && *spec.minimum > *spec.maximum)) {
+            if ((wanted.minimum && !finiteNonNegative(*wanted.minimum)) ||
+                (wanted.maximum && !finiteNonNegative(*wanted.maximum)) ||
+                (wanted.minimum && wanted.maximum && *wanted.minimum > *wanted.maximum)) {
                 return Acad::eInvalidInput;
             }
-            if (spec.minimum) {
-                set.setMinimum(*spec.minimum);
+            if (wanted.minimum) {
+                set.setMinimum(*wanted.minimum);
             }
-            if (spec.maximum) {
-                set.setMaximum(*spec.maximum);
+            if (wanted.maximum) {
+                set.setMaximum(*wanted.maximum);
             }
-            set.setIncrement(spec.increment);
+            set.setIncrement(wanted.increment);
             set.setHasIncrement(true);
             return Acad::eOk;
         }
@@ -420,9 +420,9 @@ Acad::ErrorStatus buildValueSet(const ValueSetSpec& spec, KxDbBlockTagValueSet& 
 
 }  // namespace
 
-Acad::ErrorStatus setValueSet(const AcDbObjectId& paramId, const ValueSetSpec& spec) {
+Acad::ErrorStatus setValueSet(const AcDbObjectId& paramId, const ValueSetSpec& wanted) {
     KxDbBlockTagValueSet set;
-    Acad::ErrorStatus es = buildValueSet(spec, set);
+    Acad::ErrorStatus es = buildValueSet(wanted, set);
     if (es != Acad::eOk) {
         return es;
     }
@@ -613,9 +613,9 @@ Author& Author::linear(const AcGePoint3d& base, const AcGePoint3d& end, const AC
     return *this;
 }
 
-Author& Author::valueSet(const ValueSetSpec& spec) {
+Author& Author::valueSet(const ValueSetSpec& wanted) {
     if (ok()) {
-        m_status = setValueSet(m_parameter, spec);
+        m_status = setValueSet(m_parameter, wanted);
     }
     return *this;
 }

@@ -100,7 +100,7 @@ struct ValueSetSpec {
 // Gives the parameter the value set. eWrongObjectType when `paramId` is not a linear parameter;
 // eInvalidInput for an empty list, a non-positive increment, a negative bound or a minimum above
 // the maximum (the parameter is then unchanged).
-Acad::ErrorStatus setValueSet(const AcDbObjectId& paramId, const ValueSetSpec& spec);
+Acad::ErrorStatus setValueSet(const AcDbObjectId& paramId, const ValueSetSpec& wanted);
 
 // --- Actions ------------------------------------------------------------------------------------
 
@@ -136,7 +136,7 @@ class Author {
     Author& graph();
     Author& linear(const AcGePoint3d& base, const AcGePoint3d& end, const ACHAR* name,
                    int gripCount = 2);
-    Author& valueSet(const ValueSetSpec& spec);
+    Author& valueSet(const ValueSetSpec& wanted);
     Author& reference(const AcGePoint3d& position, double rotation = 0.0, double scale = 1.0);
 
     Acad::ErrorStatus status() const { return m_status; }

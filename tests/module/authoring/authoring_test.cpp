@@ -576,7 +576,7 @@ TEST_F(AuthoringTest, ValueSetsConstrainTheDistance) {
     EXPECT_POINT(linear->updatedEndPoint(), P(25, 0, 0));
     linear->close();
 
-    // Specs the value set would bend into something else are refused; the grid stays.
+    // Requests the value set would bend into something else are refused; the grid stays.
     for (const ValueSetSpec& bad :
          {ValueSetSpec::list({}), ValueSetSpec::list({10.0, -1.0}), ValueSetSpec::grid(0.0),
           ValueSetSpec::grid(-2.0), ValueSetSpec::grid(1.0, 10.0, 5.0),

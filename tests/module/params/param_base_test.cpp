@@ -551,12 +551,12 @@ TEST_F(ParamBaseTest, HistoryIsWantedWhenActionsOverlap) {
         auto* graph = new KxDbTagEvalGraph();
         auto* p = new PbParam();
         const KxNodeId pid = add(graph, p);
-        for (const ActionSpec& spec : c.actions) {
-            PbAction* a = makeAction(L"", spec.kind, pid);
-            for (int o : spec.objects) {
+        for (const ActionSpec& wanted : c.actions) {
+            PbAction* a = makeAction(L"", wanted.kind, pid);
+            for (int o : wanted.objects) {
                 a->imp()->selection.append(objs[o]);
             }
-            a->imp()->ownList = spec.ownList;
+            a->imp()->ownList = wanted.ownList;
             edge(graph, pid, add(graph, a));
         }
         EXPECT_EQ(p->wantsHistory(), c.wanted) << c.what;
