@@ -29,48 +29,6 @@ bool isAnnotative(AcDbBlockReference* ref) {
     return pe != nullptr && pe->annotative(ref);
 }
 
-// The representation stands no reference attribute for a constant attribute definition (the
-// reference shows the definition's own copy). A reference that carries attributes made from one
-// all the same gets them here, so that they follow the action like locked ones.
-void appendConstantAttributes(const AcDbObjectId& definitionId, const AcDbBlockReference* ref,
-                              KxDbTagEntityList& objects) {
-    AcString tag;
-    {
-        AcDbAttributeDefinition* attdef = nullptr;
-        if (acdbOpenObject(attdef, definitionId, AcDb::kForRead) != Acad::eOk) {
-            return;
-        }
-        const bool constant = attdef->isConstant();
-        tag = attdef->tag();
-        attdef->close();
-        if (!constant) {
-            return;
-        }
-    }
-    AcDbObjectIterator* it = ref->attributeIterator();
-    if (it == nullptr) {
-        return;
-    }
-    for (it->start(); !it->done(); it->step()) {
-        AcDbAttribute* attribute = nullptr;
-        if (it->objectId().isNull()) {
-            attribute = AcDbAttribute::cast(it->entity());
-        } else if (acdbOpenObject(attribute, it->objectId(), AcDb::kForWrite, false, true) !=
-                   Acad::eOk) {
-            continue;
-        }
-        if (attribute == nullptr) {
-            continue;
-        }
-        if (!attribute->isConstant() || acCompareNoCase(attribute->tag(), tag) != 0) {
-            attribute->close();
-            continue;
-        }
-        objects.push_back(attribute);
-    }
-    delete it;
-}
-
 // Changes the representation objects of the selected entities.
 Acad::ErrorStatus transformEntities(const AcGeMatrix3d& xform, const AcDbObjectIdArray& ids,
                                     KxDbTagEvalContext* context) {
@@ -111,7 +69,7 @@ Acad::ErrorStatus transformEntities(const AcGeMatrix3d& xform, const AcDbObjectI
             }
             continue;
         }
-        appendConstantAttributes(ids[i], ref, objects);
+        kxaction::appendConstantAttributes(ids[i], ref, objects);
         for (AcDbEntity* entity : objects) {
             if (AcDbAttribute* att = AcDbAttribute::cast(entity)) {
                 if (followsAction(att)) {
@@ -207,6 +165,45 @@ double normalizeAngle(double angle) {
         r -= kTwoPi;
     }
     return r;
+}
+
+void appendConstantAttributes(const AcDbObjectId& definitionId, const AcDbBlockReference* ref,
+                              KxDbTagEntityList& objects) {
+    AcString tag;
+    {
+        AcDbAttributeDefinition* attdef = nullptr;
+        if (acdbOpenObject(attdef, definitionId, AcDb::kForRead) != Acad::eOk) {
+            return;
+        }
+        const bool constant = attdef->isConstant();
+        tag = attdef->tag();
+        attdef->close();
+        if (!constant) {
+            return;
+        }
+    }
+    AcDbObjectIterator* it = ref->attributeIterator();
+    if (it == nullptr) {
+        return;
+    }
+    for (it->start(); !it->done(); it->step()) {
+        AcDbAttribute* attribute = nullptr;
+        if (it->objectId().isNull()) {
+            attribute = AcDbAttribute::cast(it->entity());
+        } else if (acdbOpenObject(attribute, it->objectId(), AcDb::kForWrite, false, true) !=
+                   Acad::eOk) {
+            continue;
+        }
+        if (attribute == nullptr) {
+            continue;
+        }
+        if (!attribute->isConstant() || acCompareNoCase(attribute->tag(), tag) != 0) {
+            attribute->close();
+            continue;
+        }
+        objects.push_back(attribute);
+    }
+    delete it;
 }
 
 }  // namespace kxaction

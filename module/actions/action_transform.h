@@ -3,10 +3,14 @@
 // elements (parameters, actions) are carried along.
 #pragma once
 
+#include <vector>
+
 #include "host/db/objectid.h"
 #include "host/ge/matrix3d.h"
 #include "module/frame/export.h"
 
+class AcDbBlockReference;
+class AcDbEntity;
 class KxDbImpTagAction;
 class KxDbTagEvalContext;
 
@@ -27,4 +31,11 @@ KXDB_EXPORT Acad::ErrorStatus transformSelection(const KxDbImpTagAction& action,
 
 // An angle brought into [0, 2π); infinite angles and angles of magnitude 2^53 or more give 0.
 KXDB_EXPORT double normalizeAngle(double angle);
+
+// The representation stands no reference attribute for a constant attribute definition (the
+// reference shows the definition's own copy). When `definitionId` is a constant attribute
+// definition, appends the reference's attributes of its tag, opened for write (the caller closes
+// them), so that they follow an action like locked ones.
+void appendConstantAttributes(const AcDbObjectId& definitionId, const AcDbBlockReference* ref,
+                              std::vector<AcDbEntity*>& objects);
 }  // namespace kxaction

@@ -398,6 +398,7 @@ Acad::ErrorStatus KxDbImpTagStretchAction::stretchEntities(const AcGeVector3d& v
         KxDbTagEntityList objects;
         if (rep->getObjectsForDefinitionEntity(entry.first, AcDb::kForWrite, objects) != Acad::eOk)
             continue;
+        kxaction::appendConstantAttributes(entry.first, ref, objects);
         Acad::ErrorStatus failure = Acad::eOk;
         for (AcDbEntity* entity : objects) {
             if (failure == Acad::eOk) {

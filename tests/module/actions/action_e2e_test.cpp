@@ -197,6 +197,8 @@ class ActionEndToEndTest : public kxtest::ModuleTest {
         return linear.get() != nullptr ? linear->elementStateFlag() : 0;
     }
 
+    void checkAttributesFollow(bool stretch);
+
     AcDbDatabase* db = nullptr;
     kxauthor::DemoDrawing demo;
     KxNodeId paramNode = 0;
@@ -336,7 +338,9 @@ TEST_F(ActionEndToEndTest, AnEndGripDrivingAMoveOrStretchIsNotIdle) {
 
 // --- Attributes in a move's selection ---------------------------------------------------------
 
-TEST_F(ActionEndToEndTest, AMoveCarriesConstantAndLockedAttributesOfTheReferenceOnly) {
+// A definition with free, constant and locked attribute definitions moved by an action, and a
+// turned, scaled reference carrying an attribute made from each.
+void ActionEndToEndTest::checkAttributesFollow(bool stretch) {
     // The definition: a frame and three attribute definitions, all moved by the distance.
     auto* free = new AcDbAttributeDefinition(AcGePoint3d(2, 2, 0), L"F", L"FREE", L"Free?");
     auto* fixed = new AcDbAttributeDefinition(AcGePoint3d(4, 4, 0), L"C", L"FIXED", L"");
@@ -364,7 +368,15 @@ TEST_F(ActionEndToEndTest, AMoveCarriesConstantAndLockedAttributesOfTheReference
     ASSERT_EQ(kxauthor::addLinearParameter(db, graphId, AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0),
                                            L"Distance1", paramId, 1),
               Acad::eOk);
-    ASSERT_EQ(kxauthor::addMoveAction(db, graphId, paramId, attdefIds, L"Move", moveId), Acad::eOk);
+    if (stretch) {
+        // The frame holds the three attribute positions and none of the rectangle's corners.
+        ASSERT_EQ(kxauthor::addStretchAction(db, graphId, paramId, attdefIds, AcGePoint2d(1, 1),
+                                             AcGePoint2d(7, 7), L"Stretch", moveId),
+                  Acad::eOk);
+    } else {
+        ASSERT_EQ(kxauthor::addMoveAction(db, graphId, paramId, attdefIds, L"Move", moveId),
+                  Acad::eOk);
+    }
     {
         Opened<KxDbBlockLinearTag> linear(paramId, AcDb::kForRead);
         paramNode = linear->getNodeId();
@@ -430,6 +442,14 @@ TEST_F(ActionEndToEndTest, AMoveCarriesConstantAndLockedAttributesOfTheReference
         Opened<AcDbAttributeDefinition> attdef(attdefIds[i], AcDb::kForRead);
         EXPECT_TRUE(attdef->position().isEqualTo(defined[i])) << i;
     }
+}
+
+TEST_F(ActionEndToEndTest, AMoveCarriesConstantAndLockedAttributesOfTheReferenceOnly) {
+    checkAttributesFollow(false);
+}
+
+TEST_F(ActionEndToEndTest, AStretchCarriesConstantAndLockedAttributesOfTheReferenceOnly) {
+    checkAttributesFollow(true);
 }
 
 }  // namespace
