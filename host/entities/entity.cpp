@@ -7,6 +7,7 @@
 #include "host/db/layer.h"
 #include "host/db/objectstate.h"
 #include "host/entities/entity_filing.h"
+#include "host/grips/gripoverrule.h"
 
 ACRX_HOST_CLASS(AcDbEntity, AcDbObject);
 
@@ -262,6 +263,69 @@ Acad::ErrorStatus AcDbEntity::moveStretchPointsAt(const AcDbIntArray& indices,
         return es;
     }
     return subMoveStretchPointsAt(indices, offset);
+}
+
+Acad::ErrorStatus AcDbEntity::getGripPoints(AcDbGripDataPtrArray& grips, double curViewUnitSize,
+                                            int gripSize, const AcGeVector3d& curViewDir,
+                                            int bitFlags) const {
+    Acad::ErrorStatus es = Acad::eOk;
+    if (g_routing != nullptr &&
+        g_routing->getGripData(this, grips, curViewUnitSize, gripSize, curViewDir, bitFlags, es)) {
+        return es;
+    }
+    return subGetGripPoints(grips, curViewUnitSize, gripSize, curViewDir, bitFlags);
+}
+
+Acad::ErrorStatus AcDbEntity::moveGripPointsAt(const AcDbVoidPtrArray& gripAppData,
+                                               const AcGeVector3d& offset, int bitFlags) {
+    Acad::ErrorStatus es = Acad::eOk;
+    if (g_routing != nullptr && g_routing->moveGripData(this, gripAppData, offset, bitFlags, es)) {
+        return es;
+    }
+    return subMoveGripPointsAt(gripAppData, offset, bitFlags);
+}
+
+void AcDbEntity::gripStatus(AcDb::GripStat status) {
+    if (g_routing != nullptr && g_routing->gripStatus(this, status)) {
+        return;
+    }
+    subGripStatus(status);
+}
+
+Acad::ErrorStatus AcDbEntity::subGetGripPoints(AcDbGripDataPtrArray& grips, double, int,
+                                               const AcGeVector3d&, int) const {
+    AcGePoint3dArray points;
+    AcDbIntArray modes;
+    AcDbIntArray ids;
+    const Acad::ErrorStatus es = subGetGripPoints(points, modes, ids);
+    if (es != Acad::eOk) {
+        return es;
+    }
+    for (int i = 0; i < points.length(); ++i) {
+        AcDbGripData* grip = new AcDbGripData();
+        grip->setGripPoint(points[i]);
+        grip->setAppData(kxhost::HostGripAppData::forIndex(i));
+        grip->setAppDataAcRxClass(kxhost::HostGripAppData::desc());
+        grips.append(grip);
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::subMoveGripPointsAt(const AcDbVoidPtrArray& gripAppData,
+                                                  const AcGeVector3d& offset, int) {
+    // Only the host's own markers name grips of the entity; anything else belongs to whoever
+    // offered that grip (an overrule) and is not ours to interpret.
+    AcDbIntArray indices;
+    for (void* data : gripAppData) {
+        const int index = kxhost::HostGripAppData::indexOf(data);
+        if (index >= 0 && !indices.contains(index)) {
+            indices.append(index);
+        }
+    }
+    if (indices.isEmpty()) {
+        return Acad::eOk;
+    }
+    return subMoveGripPointsAt(indices, offset);
 }
 
 Acad::ErrorStatus AcDbEntity::subGetGripPoints(AcGePoint3dArray& gripPoints,

@@ -12,6 +12,9 @@
 #include "host/ge/point3d.h"
 #include "host/ge/vector3d.h"
 
+class AcDbGripData;
+using AcDbGripDataPtrArray = AcArray<AcDbGripData*>;
+
 class AcDbEntity : public AcDbObject {
   public:
     ACRX_DECLARE_MEMBERS(AcDbEntity);
@@ -64,6 +67,15 @@ class AcDbEntity : public AcDbObject {
     Acad::ErrorStatus moveGripPointsAt(const AcDbIntArray& indices, const AcGeVector3d& offset);
     Acad::ErrorStatus getStretchPoints(AcGePoint3dArray& stretchPoints) const;
     Acad::ErrorStatus moveStretchPointsAt(const AcDbIntArray& indices, const AcGeVector3d& offset);
+    // The grip-record form: records are appended to `grips` (the caller deletes them); moving
+    // takes the application data of the grips to move. gripStatus tells the entity what the
+    // grip editor is about to do with the records it was given.
+    Acad::ErrorStatus getGripPoints(AcDbGripDataPtrArray& grips, double curViewUnitSize,
+                                    int gripSize, const AcGeVector3d& curViewDir,
+                                    int bitFlags) const;
+    Acad::ErrorStatus moveGripPointsAt(const AcDbVoidPtrArray& gripAppData,
+                                       const AcGeVector3d& offset, int bitFlags);
+    void gripStatus(AcDb::GripStat status);
 
     // The entity's own grips and stretch points. By default an entity's stretch points are its
     // grip points and moving them moves the grips.
@@ -75,6 +87,15 @@ class AcDbEntity : public AcDbObject {
     virtual Acad::ErrorStatus subGetStretchPoints(AcGePoint3dArray& stretchPoints) const;
     virtual Acad::ErrorStatus subMoveStretchPointsAt(const AcDbIntArray& indices,
                                                      const AcGeVector3d& offset);
+    // By default one record per own grip point, its application data the shared
+    // kxhost::HostGripAppData marker of the point's index; moving moves the own grips whose
+    // markers are listed (other pointers are not the entity's and are skipped).
+    virtual Acad::ErrorStatus subGetGripPoints(AcDbGripDataPtrArray& grips, double curViewUnitSize,
+                                               int gripSize, const AcGeVector3d& curViewDir,
+                                               int bitFlags) const;
+    virtual Acad::ErrorStatus subMoveGripPointsAt(const AcDbVoidPtrArray& gripAppData,
+                                                  const AcGeVector3d& offset, int bitFlags);
+    virtual void subGripStatus(AcDb::GripStat status) {}
 
     // Transforms the extended data that carries geometry: 1011 positions (as points), 1012
     // displacements (as vectors), 1013 directions (as vectors, kept unit length), 1041
@@ -160,6 +181,17 @@ class EntityGripRouting {
                                   Acad::ErrorStatus& es) = 0;
     virtual bool moveStretchPointsAt(AcDbEntity* ent, const AcDbIntArray& indices,
                                      const AcGeVector3d& offset, Acad::ErrorStatus& es) = 0;
+    // The grip-record forms; a routing that does not take them over leaves them to the entity.
+    virtual bool getGripData(const AcDbEntity* ent, AcDbGripDataPtrArray& grips,
+                             double curViewUnitSize, int gripSize, const AcGeVector3d& curViewDir,
+                             int bitFlags, Acad::ErrorStatus& es) {
+        return false;
+    }
+    virtual bool moveGripData(AcDbEntity* ent, const AcDbVoidPtrArray& gripAppData,
+                              const AcGeVector3d& offset, int bitFlags, Acad::ErrorStatus& es) {
+        return false;
+    }
+    virtual bool gripStatus(AcDbEntity* ent, AcDb::GripStat status) { return false; }
 };
 void setEntityGripRouting(EntityGripRouting* routing);
 EntityGripRouting* entityGripRouting();

@@ -8,6 +8,10 @@
 #include "host/db/dxffiler.h"
 #include "module/graph/eval_context.h"
 #include "module/graph/eval_graph.h"
+#include "module/grips/dimensions.h"
+#include "module/grips/glyphs.h"
+#include "module/grips/grip_callbacks.h"
+#include "module/grips/nb_app_data.h"
 #include "module/params/linear_tag.h"
 
 KX_DEFINE_PAIR(KxDbTagLinearGrip, KxDbTagGrip, KxDbImpTagLinearGrip)
@@ -142,6 +146,46 @@ AcGeVector3d KxDbImpTagLinearGrip::gripOffset() const {
     }
     param->close();
     return offset;
+}
+
+Acad::ErrorStatus KxDbImpTagLinearGrip::fillGripData(AcDbGripData* data) {
+    KxDbNimbleBlockNBAppData* appData = kxgrips::appDataOf(data);
+    if (appData == nullptr) {
+        return Acad::eInvalidInput;
+    }
+    KxDbBlockTag* param = nullptr;
+    Acad::ErrorStatus es = openParameter(param);
+    if (es != Acad::eOk) {
+        return es;
+    }
+    const KxDbBlockLinearTag* linear = KxDbBlockLinearTag::cast(param);
+    if (linear == nullptr) {
+        param->close();
+        return Acad::eWrongObjectType;
+    }
+    // The glyph points away from the parameter's other end, so that it shows which way the
+    // grip lengthens the distance.
+    AcGeVector3d direction(0.0, 0.0, 0.0);
+    if (appData->gripIndex() == 0) {
+        direction = linear->currentBasePoint() - linear->currentEndPoint();
+    } else if (appData->gripIndex() == 1) {
+        direction = linear->currentEndPoint() - linear->currentBasePoint();
+    }
+    param->close();
+    if (direction.isZeroLength()) {
+        appData->setDirection(AcGeVector3d::kXAxis);
+        appData->setDirectionDegenerate(true);
+    } else {
+        appData->setDirection(direction);
+    }
+    data->setViewportDraw(kxgrips::drawLinearGlyph);
+    data->setToolTipFunc(kxgrips::gripTooltip);
+    // Dynamic dimensions only while the host's dynamic input shows them.
+    if (appData->dynamicInput()) {
+        data->setHoverDimensionFunc(kxgrips::gripDimensions);
+        data->setHotGripDimensionFunc(kxgrips::gripDimensions);
+    }
+    return Acad::eOk;
 }
 
 namespace {

@@ -25,6 +25,8 @@ class KXDB_EXPORT KxDbImpTagLinearGrip : public KxDbImpTagGrip {
     Acad::ErrorStatus evaluate(KxDbTagEvalContext* context) override;
     // The offset from the parameter point, turned with the parameter.
     AcGeVector3d gripOffset() const override;
+    // Glyph direction (away from the parameter's other end) and callbacks of the record.
+    Acad::ErrorStatus fillGripData(AcDbGripData* data) override;
 
     Acad::ErrorStatus dwgInFields(AcDbDwgFiler* filer) override;
     Acad::ErrorStatus dwgOutFields(AcDbDwgFiler* filer) const override;

@@ -1,0 +1,731 @@
+#include "host/dxf/dxf_reader.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/core/resbuf.h"
+#include "host/db/blocktable.h"
+#include "host/db/database.h"
+#include "host/db/dbobject.h"
+#include "host/db/dwgfiler.h"
+#include "host/db/dxffiler.h"
+#include "host/db/layer.h"
+#include "host/db/proxy.h"
+#include "host/db/regapp.h"
+#include "host/db/symboltable.h"
+#include "host/dxf/dxf_tokens.h"
+#include "host/entities/proxyentity.h"
+#include "host/rx/rxobject.h"
+
+namespace kxhost {
+namespace dxf {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// No record of the host has anywhere near this many groups; a record that does is damage, and
+// stopping keeps memory bounded by something other than the file size.
+constexpr std::size_t kMaxGroupsPerRecord = 1u << 20;
+
+// The inverse of the writer's spelling of control characters ("^J") and carets ("^ ").
+std::wstring decodeText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '^' && i + 1 < text.size()) {
+            const char next = text[i + 1];
+            if (next == ' ') {
+                out.push_back('^');
+                ++i;
+                continue;
+            }
+            if (next >= '@' && next <= '_') {
+                out.push_back(static_cast<char>(next - 64));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return AcString::fromUtf8(out).kwszPtr();
+}
+
+bool isPointCode(int code) {
+    return (code >= 10 && code <= 18) || (code >= 110 && code <= 112) || code == 210 ||
+           (code >= 1010 && code <= 1013);
+}
+
+bool isAngleCode(int code) {
+    return code >= 50 && code <= 58;
+}
+
+bool decodeHex(const std::string& text, std::vector<char>& out) {
+    if (text.size() % 2 != 0) {
+        return false;
+    }
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        int v = 0;
+        for (int k = 0; k < 2; ++k) {
+            const char c = text[i + k];
+            int d = 0;
+            if (c >= '0' && c <= '9') {
+                d = c - '0';
+            } else if (c >= 'A' && c <= 'F') {
+                d = c - 'A' + 10;
+            } else if (c >= 'a' && c <= 'f') {
+                d = c - 'a' + 10;
+            } else {
+                return false;
+            }
+            v = v * 16 + d;
+        }
+        out.push_back(static_cast<char>(v));
+    }
+    return true;
+}
+
+struct RbDeleter {
+    void operator()(resbuf* rb) const { acutRelRb(rb); }
+};
+using Chain = std::unique_ptr<resbuf, RbDeleter>;
+
+struct RxDeleter {
+    void operator()(AcRxObject* p) const { delete p; }
+};
+
+class Reader {
+  public:
+    Reader(TokenReader& tokens, AcString* message) : m_tokens(tokens), m_message(message) {}
+
+    Acad::ErrorStatus run(AcDbDatabase*& out) {
+        out = nullptr;
+        m_db.reset(new AcDbDatabase(false, true));
+        buildClassMap();
+        Acad::ErrorStatus es = readSections();
+        if (es == Acad::eOk) {
+            es = finish();
+        }
+        if (es != Acad::eOk) {
+            if (m_message != nullptr) {
+                *m_message = m_tokens.errorMessage();
+            }
+            m_db.reset();
+            return es;
+        }
+        out = m_db.release();
+        return Acad::eOk;
+    }
+
+  private:
+    Acad::ErrorStatus fail(Acad::ErrorStatus es, long line, const std::string& what) {
+        return m_tokens.fail(es, line, what);
+    }
+
+    void buildClassMap() {
+        for (AcRxClass* cls : kxhost::registeredClasses()) {
+            if (cls == nullptr || cls->dxfName() == nullptr || cls->constructor() == nullptr) {
+                continue;
+            }
+            AcRxClass*& slot = m_classes[cls->dxfName()];
+            // Several classes may share a record name (an array insert is an insert); the most
+            // basic one reads the plain record.
+            if (slot == nullptr || slot->isDerivedFrom(cls)) {
+                slot = cls;
+            }
+        }
+    }
+
+    Acad::ErrorStatus readSections() {
+        Group g;
+        Acad::ErrorStatus es;
+        for (;;) {
+            if ((es = m_tokens.next(g)) != Acad::eOk) {
+                if (es == Acad::eEndOfFile) {
+                    return fail(Acad::eBadDxfSequence, m_tokens.line() + 1,
+                                "file ends without EOF");
+                }
+                return es;
+            }
+            if (g.code == 999) {
+                continue;
+            }
+            if (g.code != 0) {
+                return fail(Acad::eBadDxfSequence, g.line, "expected group 0 SECTION or EOF");
+            }
+            if (g.value == "EOF") {
+                return Acad::eOk;
+            }
+            if (g.value != "SECTION") {
+                return fail(Acad::eBadDxfSequence, g.line,
+                            "expected SECTION, found \"" + g.value.substr(0, 40) + "\"");
+            }
+            Group name;
+            if ((es = m_tokens.next(name)) != Acad::eOk) {
+                return es == Acad::eEndOfFile
+                           ? fail(Acad::eBadDxfSequence, g.line, "section without a name")
+                           : es;
+            }
+            if (name.code != 2) {
+                return fail(Acad::eBadDxfSequence, name.line, "section without a name");
+            }
+            m_section = name.value;
+            if (m_section == "HEADER") {
+                es = readHeader();
+            } else if (m_section == "TABLES" || m_section == "BLOCKS" || m_section == "ENTITIES" ||
+                       m_section == "OBJECTS") {
+                es = readRecords();
+            } else {
+                es = skipSection();
+            }
+            if (es != Acad::eOk) {
+                return es;
+            }
+        }
+    }
+
+    // Reads up to and including ENDSEC.
+    Acad::ErrorStatus skipSection() {
+        Group g;
+        Acad::ErrorStatus es;
+        while ((es = m_tokens.next(g)) == Acad::eOk) {
+            if (g.code == 0 && g.value == "ENDSEC") {
+                return Acad::eOk;
+            }
+        }
+        return es == Acad::eEndOfFile
+                   ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside a section")
+                   : es;
+    }
+
+    Acad::ErrorStatus readHeader() {
+        Group g;
+        Acad::ErrorStatus es;
+        std::string variable;
+        while ((es = m_tokens.next(g)) == Acad::eOk) {
+            if (g.code == 0) {
+                if (g.value == "ENDSEC") {
+                    return Acad::eOk;
+                }
+                return fail(Acad::eBadDxfSequence, g.line, "unexpected record in HEADER");
+            }
+            if (g.code == 9) {
+                variable = g.value;
+                continue;
+            }
+            Adesk::Int64 i = 0;
+            const bool isInt = parseInt64(g.value, i);
+            if (variable == "$HANDSEED" && g.code == 5) {
+                if (!parseHandle(g.value, m_seed)) {
+                    return fail(Acad::eBadDxfSequence, g.line, "bad $HANDSEED");
+                }
+            } else if (variable == "$ATTMODE" && isInt) {
+                m_db->setAttmode(static_cast<Adesk::Int16>(i));
+            } else if (variable == "$FILLMODE" && isInt) {
+                m_db->setFillmode(i != 0);
+            } else if (variable == "$AUNITS" && isInt) {
+                m_db->setAunits(static_cast<Adesk::Int16>(i));
+            } else if (variable == "$AUPREC" && isInt) {
+                m_db->setAuprec(static_cast<Adesk::Int16>(i));
+            } else if (variable == "$LUNITS" && isInt) {
+                m_db->setLunits(static_cast<Adesk::Int16>(i));
+            } else if (variable == "$LUPREC" && isInt) {
+                m_db->setLuprec(static_cast<Adesk::Int16>(i));
+            }
+        }
+        return es == Acad::eEndOfFile
+                   ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside HEADER")
+                   : es;
+    }
+
+    // The groups of one record, up to the next group 0 (left unread).
+    Acad::ErrorStatus collect(std::vector<Group>& groups) {
+        groups.clear();
+        Group g;
+        Acad::ErrorStatus es;
+        while ((es = m_tokens.next(g)) == Acad::eOk) {
+            if (g.code == 0) {
+                m_tokens.pushBack();
+                return Acad::eOk;
+            }
+            if (g.code == 999) {
+                continue;
+            }
+            if (groups.size() >= kMaxGroupsPerRecord) {
+                return fail(Acad::eBadDxfSequence, g.line, "record too long");
+            }
+            groups.push_back(g);
+        }
+        return es == Acad::eEndOfFile
+                   ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside a record")
+                   : es;
+    }
+
+    Acad::ErrorStatus readRecords() {
+        Group g;
+        Acad::ErrorStatus es;
+        std::vector<Group> groups;
+        while ((es = m_tokens.next(g)) == Acad::eOk) {
+            if (g.code != 0) {
+                return fail(Acad::eBadDxfSequence, g.line, "expected group 0");
+            }
+            if (g.value == "ENDSEC") {
+                return Acad::eOk;
+            }
+            if ((es = collect(groups)) != Acad::eOk) {
+                return es;
+            }
+            if (g.value == "ENDTAB" || g.value == "BLOCK" || g.value == "ENDBLK" ||
+                g.value == "SEQEND") {
+                // Markers the host keeps no object for. Their handles were taken above the
+                // drawing's seed by the writer; they are noted so the seed can go back there.
+                for (const Group& m : groups) {
+                    Adesk::UInt64 h = 0;
+                    if (m.code == 5 && parseHandle(m.value, h) &&
+                        (m_minMarker == 0 || h < m_minMarker)) {
+                        m_minMarker = h;
+                    }
+                }
+                continue;
+            }
+            if ((es = readRecord(g, groups)) != Acad::eOk) {
+                return es;
+            }
+        }
+        return es == Acad::eEndOfFile
+                   ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside a section")
+                   : es;
+    }
+
+    // The id for a handle in the file, reserved when its object has not been read yet.
+    Acad::ErrorStatus idFor(const Group& g, AcDbObjectId& id) {
+        id.setNull();
+        if (g.value == "0" || g.value.empty()) {
+            return Acad::eOk;
+        }
+        Adesk::UInt64 h = 0;
+        if (!parseHandle(g.value, h)) {
+            return fail(Acad::eBadDxfSequence, g.line,
+                        "bad handle \"" + g.value.substr(0, 40) + "\"");
+        }
+        if (m_db->getAcDbObjectId(id, true, AcDbHandle(h)) != Acad::eOk) {
+            return fail(Acad::eBadDxfSequence, g.line, "cannot use handle " + g.value);
+        }
+        if (m_referenced.count(h) == 0) {
+            m_referenced[h] = g.line;
+        }
+        return Acad::eOk;
+    }
+
+    AcRxClass* classFor(const std::string& recordName, const std::string& tableName) {
+        if (recordName == "TABLE") {
+            if (tableName == "LAYER") {
+                return AcDbLayerTable::desc();
+            }
+            if (tableName == "BLOCK_RECORD") {
+                return AcDbBlockTable::desc();
+            }
+            if (tableName == "APPID") {
+                return AcDbRegAppTable::desc();
+            }
+            return nullptr;
+        }
+        auto it = m_classes.find(AcString::fromUtf8(recordName).kwszPtr());
+        return it != m_classes.end() ? it->second : nullptr;
+    }
+
+    // The object's own groups as filer items.
+    Acad::ErrorStatus fillFields(const std::vector<Group>& g, std::size_t from, std::size_t to,
+                                 DxfMemoryFiler& filer) {
+        for (std::size_t i = from; i < to; ++i) {
+            const int code = g[i].code;
+            const std::string& v = g[i].value;
+            const AcDb::DwgDataType type = acdbGroupCodeToType(code);
+            Adesk::Int64 n = 0;
+            double d = 0.0;
+            if (isPointCode(code)) {
+                double c[3] = {0.0, 0.0, 0.0};
+                if (!parseDouble(v, c[0])) {
+                    return fail(Acad::eBadDxfSequence, g[i].line, "bad coordinate");
+                }
+                for (int k = 1; k < 3; ++k) {
+                    if (i + 1 < to && g[i + 1].code == code + 10 * k) {
+                        ++i;
+                        if (!parseDouble(g[i].value, c[k])) {
+                            return fail(Acad::eBadDxfSequence, g[i].line, "bad coordinate");
+                        }
+                    } else if (k == 1) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "point without Y");
+                    }
+                }
+                filer.writePoint3d(code, AcGePoint3d(c[0], c[1], c[2]));
+                continue;
+            }
+            switch (type) {
+                case AcDb::kDwgReal:
+                    if (!parseDouble(v, d)) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "bad real");
+                    }
+                    filer.writeDouble(code, isAngleCode(code) ? d * kPi / 180.0 : d);
+                    break;
+                case AcDb::kDwgInt8:
+                case AcDb::kDwgInt16:
+                    if (!parseInt64(v, n) || n < -32768 || n > 32767) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "bad 16-bit integer");
+                    }
+                    filer.writeInt16(code, static_cast<Adesk::Int16>(n));
+                    break;
+                case AcDb::kDwgInt32:
+                    if (!parseInt64(v, n) || n < INT32_MIN ||
+                        n > static_cast<Adesk::Int64>(UINT32_MAX)) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "bad 32-bit integer");
+                    }
+                    filer.writeInt32(code, static_cast<Adesk::Int32>(n));
+                    break;
+                case AcDb::kDwgInt64:
+                    if (!parseInt64(v, n)) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "bad 64-bit integer");
+                    }
+                    filer.writeInt64(code, n);
+                    break;
+                case AcDb::kDwgBChunk: {
+                    std::vector<char> bytes;
+                    if (!decodeHex(v, bytes) || bytes.size() > 32767) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "bad binary data");
+                    }
+                    ads_binary chunk{static_cast<short>(bytes.size()), bytes.data()};
+                    filer.writeBinaryChunk(code, chunk);
+                    break;
+                }
+                case AcDb::kDwgHardOwnershipId:
+                case AcDb::kDwgSoftOwnershipId:
+                case AcDb::kDwgHardPointerId:
+                case AcDb::kDwgSoftPointerId: {
+                    AcDbObjectId id;
+                    Acad::ErrorStatus es = idFor(g[i], id);
+                    if (es != Acad::eOk) {
+                        return es;
+                    }
+                    filer.writeObjectId(code, id);
+                    break;
+                }
+                default:
+                    filer.writeString(code, decodeText(v).c_str());
+                    break;
+            }
+            if (filer.filerStatus() != Acad::eOk) {
+                return fail(Acad::eBadDxfSequence, g[i].line, "group not accepted");
+            }
+        }
+        return Acad::eOk;
+    }
+
+    Acad::ErrorStatus xdataChain(const std::vector<Group>& g, std::size_t from, resbuf*& head) {
+        head = nullptr;
+        resbuf** tail = &head;
+        for (std::size_t i = from; i < g.size(); ++i) {
+            const int code = g[i].code;
+            if (code < 1000) {
+                return fail(Acad::eBadDxfSequence, g[i].line, "object group after extended data");
+            }
+            resbuf* rb = acutNewRb(code);
+            if (rb == nullptr) {
+                return fail(Acad::eOutOfMemory, g[i].line, "out of memory");
+            }
+            *tail = rb;
+            tail = &rb->rbnext;
+            bool ok = true;
+            Adesk::Int64 n = 0;
+            if (code >= 1010 && code <= 1013) {
+                ok = parseDouble(g[i].value, rb->resval.rpoint[0]);
+                for (int k = 1; k < 3 && ok; ++k) {
+                    if (i + 1 < g.size() && g[i + 1].code == code + 10 * k) {
+                        ++i;
+                        ok = parseDouble(g[i].value, rb->resval.rpoint[k]);
+                    }
+                }
+            } else if (code >= 1040 && code <= 1042) {
+                ok = parseDouble(g[i].value, rb->resval.rreal);
+            } else if (code == 1070) {
+                ok = parseInt64(g[i].value, n) && n >= -32768 && n <= 32767;
+                rb->resval.rint = static_cast<short>(n);
+            } else if (code == 1071) {
+                ok = parseInt64(g[i].value, n) && n >= INT32_MIN && n <= INT32_MAX;
+                rb->resval.rlong = static_cast<Adesk::Int32>(n);
+            } else if (code == 1004) {
+                std::vector<char> bytes;
+                ok = decodeHex(g[i].value, bytes) && bytes.size() <= 32767;
+                if (ok) {
+                    char* buf = new char[bytes.empty() ? 1 : bytes.size()];
+                    std::copy(bytes.begin(), bytes.end(), buf);
+                    rb->resval.rbinary.buf = buf;
+                    rb->resval.rbinary.clen = static_cast<short>(bytes.size());
+                }
+            } else if (code >= 1000 && code <= 1009) {
+                rb->resval.rstring = acutNewString(decodeText(g[i].value).c_str());
+                ok = rb->resval.rstring != nullptr;
+            } else {
+                ok = false;
+            }
+            if (!ok) {
+                return fail(Acad::eBadDxfSequence, g[i].line, "bad extended data");
+            }
+        }
+        return Acad::eOk;
+    }
+
+    Acad::ErrorStatus readRecord(const Group& start, const std::vector<Group>& g) {
+        std::size_t i = 0;
+        std::string tableName;
+        if (start.value == "TABLE") {
+            if (g.empty() || g[0].code != 2) {
+                return fail(Acad::eBadDxfSequence, start.line, "table without a name");
+            }
+            tableName = g[0].value;
+            i = 1;
+        }
+        if (i >= g.size() || g[i].code != 5) {
+            return fail(Acad::eBadDxfSequence, start.line, "record without a handle");
+        }
+        Adesk::UInt64 handle = 0;
+        if (!parseHandle(g[i].value, handle)) {
+            return fail(Acad::eBadDxfSequence, g[i].line, "bad handle");
+        }
+        const long handleLine = g[i].line;
+        ++i;
+        AcDbObjectIdArray reactors;
+        AcDbObjectId ext;
+        AcDbObjectId owner;
+        Acad::ErrorStatus es;
+        while (i < g.size() && g[i].code == 102) {
+            const std::string which = g[i].value;
+            const long line = g[i].line;
+            ++i;
+            for (; i < g.size() && g[i].code != 102; ++i) {
+                AcDbObjectId id;
+                if ((es = idFor(g[i], id)) != Acad::eOk) {
+                    return es;
+                }
+                if (which == "{ACAD_REACTORS" && g[i].code == 330) {
+                    reactors.append(id);
+                } else if (which == "{ACAD_XDICTIONARY" && g[i].code == 360) {
+                    ext = id;
+                }
+            }
+            if (i >= g.size() || g[i].value != "}") {
+                return fail(Acad::eBadDxfSequence, line, "unclosed 102 group");
+            }
+            ++i;
+        }
+        if (i < g.size() && g[i].code == 330) {
+            if ((es = idFor(g[i], owner)) != Acad::eOk) {
+                return es;
+            }
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < g.size() && g[end].code < 1000) {
+            ++end;
+        }
+
+        // The database made its named objects dictionary and application table already; the
+        // file's take their place when they carry the same handles.
+        AcDbObjectId existing;
+        const bool inUse =
+            m_db->getAcDbObjectId(existing, false, AcDbHandle(handle)) == Acad::eOk &&
+            existing.isValid();
+        AcDbObject* obj = nullptr;
+        std::unique_ptr<AcDbObject, RxDeleter> made;
+        AcRxClass* cls = classFor(start.value, tableName);
+        if (inUse) {
+            if (m_defined.count(handle) != 0 || (existing != m_db->namedObjectsDictionaryId() &&
+                                                 existing != m_db->regAppTableId())) {
+                return fail(Acad::eBadDxfSequence, handleLine, "handle defined twice");
+            }
+            if ((es = acdbOpenObject(obj, existing, AcDb::kForWrite)) != Acad::eOk) {
+                return fail(es, handleLine, "cannot open object");
+            }
+            if (cls == nullptr || obj->isA() != cls) {
+                obj->close();
+                return fail(Acad::eBadDxfSequence, handleLine,
+                            "record does not match the drawing's own object of that handle");
+            }
+        } else {
+            const bool entity = m_section == "ENTITIES" || m_section == "BLOCKS";
+            if (cls == nullptr) {
+                cls = entity ? AcDbProxyEntity::desc() : AcDbProxyObject::desc();
+            }
+            made.reset(AcDbObject::cast(cls->create()));
+            if (!made) {
+                return fail(Acad::eBadDxfSequence, start.line, "cannot create " + start.value);
+            }
+            if (auto* p = AcDbProxyObject::cast(made.get())) {
+                p->setOriginalDxfName(AcString::fromUtf8(start.value).kwszPtr());
+            } else if (auto* p = AcDbProxyEntity::cast(made.get())) {
+                p->setOriginalDxfName(AcString::fromUtf8(start.value).kwszPtr());
+            }
+            if (kxhost::assignHandle(made.get(), AcDbHandle(handle)) != Acad::eOk) {
+                return fail(Acad::eBadDxfSequence, handleLine, "handle not usable");
+            }
+            obj = made.get();
+        }
+        es = fillObject(obj, g, i, end, owner, ext, reactors, start.line);
+        if (inUse) {
+            obj->close();
+        } else if (es == Acad::eOk) {
+            AcDbObjectId id;
+            if ((es = addObject(id, obj, owner)) != Acad::eOk) {
+                return fail(es, handleLine, "object cannot be added");
+            }
+            made.release()->close();
+        }
+        if (es != Acad::eOk) {
+            return es;
+        }
+        m_defined.insert(handle);
+        // Later records look blocks and layers up by name (a reference names its block), so the
+        // tables are installed as soon as they are read.
+        if (start.value == "TABLE" && (tableName == "BLOCK_RECORD" || tableName == "LAYER")) {
+            AcDbObjectId tableId;
+            m_db->getAcDbObjectId(tableId, false, AcDbHandle(handle));
+            (tableName == "LAYER" ? m_layerTable : m_blockTable) = tableId;
+            if ((es = kxhost::setSymbolTables(m_db.get(), m_blockTable, m_layerTable)) !=
+                Acad::eOk) {
+                return fail(es, handleLine, "table not usable");
+            }
+        }
+        return Acad::eOk;
+    }
+
+    // Table records join their table (which lists them); everything else joins the database
+    // and is listed by its owner's own groups.
+    Acad::ErrorStatus addObject(AcDbObjectId& id, AcDbObject* obj, const AcDbObjectId& owner) {
+        if (auto* rec = AcDbSymbolTableRecord::cast(obj)) {
+            AcDbSymbolTable* table = nullptr;
+            Acad::ErrorStatus es = acdbOpenObject(table, owner, AcDb::kForWrite);
+            if (es != Acad::eOk) {
+                return es == Acad::eNotThatKindOfClass ? Acad::eBadDxfSequence : es;
+            }
+            es = table->add(id, rec);
+            table->close();
+            return es;
+        }
+        if (auto* rec = AcDbRegAppTableRecord::cast(obj)) {
+            AcDbRegAppTable* table = nullptr;
+            Acad::ErrorStatus es = acdbOpenObject(table, owner, AcDb::kForWrite);
+            if (es != Acad::eOk) {
+                return es == Acad::eNotThatKindOfClass ? Acad::eBadDxfSequence : es;
+            }
+            es = table->add(id, rec);
+            table->close();
+            return es;
+        }
+        return m_db->addAcDbObject(id, obj);
+    }
+
+    Acad::ErrorStatus fillObject(AcDbObject* obj, const std::vector<Group>& g, std::size_t from,
+                                 std::size_t end, const AcDbObjectId& owner,
+                                 const AcDbObjectId& ext, const AcDbObjectIdArray& reactors,
+                                 long line) {
+        // The base object's part (owner, extension dictionary, persistent reactors) goes in
+        // through its binary filing, the only way in for an existing extension dictionary.
+        DwgMemoryFiler base(AcDb::kFileFiler);
+        base.writeSoftPointerId(owner);
+        base.writeHardOwnershipId(ext);
+        base.writeInt32(reactors.length());
+        for (const AcDbObjectId& id : reactors) {
+            base.writeSoftPointerId(id);
+        }
+        base.writeInt32(0);
+        base.rewind();
+        Acad::ErrorStatus es = obj->AcDbObject::dwgInFields(&base);
+        if (es != Acad::eOk) {
+            return fail(es, line, "common groups not accepted");
+        }
+        DxfMemoryFiler fields(AcDb::kFileFiler, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
+                              m_db.get());
+        if ((es = fillFields(g, from, end, fields)) != Acad::eOk) {
+            return es;
+        }
+        fields.rewind();
+        es = obj->dxfInFields(&fields);
+        if (es != Acad::eOk) {
+            AcString what = fields.errorMessage();
+            return fail(es, line,
+                        "object does not accept its groups" +
+                            (what.isEmpty() ? std::string() : ": " + what.utf8()));
+        }
+        if (end < g.size()) {
+            resbuf* head = nullptr;
+            es = xdataChain(g, end, head);
+            Chain chain(head);
+            if (es != Acad::eOk) {
+                return es;
+            }
+            if (head != nullptr && (es = obj->setXData(head)) != Acad::eOk) {
+                return fail(es, g[end].line, "extended data not accepted");
+            }
+        }
+        return Acad::eOk;
+    }
+
+    Acad::ErrorStatus finish() {
+        for (const auto& [h, line] : m_referenced) {
+            if (m_defined.count(h) == 0) {
+                AcDbObjectId id;
+                if (m_db->getAcDbObjectId(id, false, AcDbHandle(h)) != Acad::eOk || !id.isValid()) {
+                    return fail(Acad::eBadDxfSequence, line,
+                                "handle " + formatHandle(h) + " is referenced but never defined");
+                }
+            }
+        }
+        // Markers above every object: the drawing's seed was where they start.
+        if (m_minMarker != 0 && (m_defined.empty() || m_minMarker > *m_defined.rbegin()) &&
+            (m_seed == 0 || m_minMarker < m_seed)) {
+            m_seed = m_minMarker;
+        }
+        if (m_seed > m_db->handseed().value()) {
+            m_db->setHandseed(AcDbHandle(m_seed));
+        }
+        return Acad::eOk;
+    }
+
+    TokenReader& m_tokens;
+    AcString* m_message;
+    std::unique_ptr<AcDbDatabase> m_db;
+    std::map<std::wstring, AcRxClass*> m_classes;
+    std::string m_section;
+    std::map<Adesk::UInt64, long> m_referenced;
+    std::set<Adesk::UInt64> m_defined;
+    AcDbObjectId m_blockTable;
+    AcDbObjectId m_layerTable;
+    Adesk::UInt64 m_seed = 0;
+    Adesk::UInt64 m_minMarker = 0;
+};
+
+}  // namespace
+
+Acad::ErrorStatus readDxf(std::istream& in, AcDbDatabase*& db, AcString* message) {
+    TokenReader tokens(in);
+    Reader reader(tokens, message);
+    return reader.run(db);
+}
+
+Acad::ErrorStatus readDxfFile(const ACHAR* path, AcDbDatabase*& db, AcString* message) {
+    db = nullptr;
+    TokenReader tokens(path);
+    if (tokens.status() != Acad::eOk) {
+        if (message != nullptr) {
+            *message = tokens.errorMessage();
+        }
+        return tokens.status();
+    }
+    Reader reader(tokens, message);
+    return reader.run(db);
+}
+
+}  // namespace dxf
+}  // namespace kxhost

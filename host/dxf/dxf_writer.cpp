@@ -1,0 +1,620 @@
+#include "host/dxf/dxf_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/db/blocktable.h"
+#include "host/db/blocktablerecord.h"
+#include "host/db/database.h"
+#include "host/db/dbobject.h"
+#include "host/db/dictionary.h"
+#include "host/db/layer.h"
+#include "host/db/proxy.h"
+#include "host/db/regapp.h"
+#include "host/db/symboltable.h"
+#include "host/entities/entity.h"
+#include "host/entities/proxyentity.h"
+
+namespace kxhost {
+namespace dxf {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Closes what it opened on every path.
+struct ReadOpen {
+    AcDbObject* obj = nullptr;
+    Acad::ErrorStatus open(AcDbObjectId id) { return acdbOpenObject(obj, id, AcDb::kForRead); }
+    ~ReadOpen() {
+        if (obj != nullptr) {
+            obj->close();
+        }
+    }
+};
+
+// Control characters cannot stand in a value line; the file format spells them as a caret and
+// the character 64 above (a line feed is "^J"), and a caret itself as "^ ".
+std::string encodeText(const std::wstring& text) {
+    std::string utf8 = AcString(text.c_str()).utf8();
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 32) {
+            out.push_back('^');
+            out.push_back(static_cast<char>(u + 64));
+        } else if (c == '^') {
+            out += "^ ";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string idText(Adesk::Int64 raw) {
+    AcDbObjectId id;
+    id.setFromOldId(raw);
+    const Adesk::UInt64 h = id.isNull() ? 0 : id.handle().value();
+    return h == 0 ? std::string("0") : formatHandle(h);
+}
+
+Acad::ErrorStatus writeBinary(TokenWriter& out, int code, const char* data, std::size_t size) {
+    static const char kHex[] = "0123456789ABCDEF";
+    // One line holds at most 127 bytes; longer data continues under the same code.
+    std::size_t pos = 0;
+    do {
+        std::string line;
+        const std::size_t n = std::min<std::size_t>(127, size - pos);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto b = static_cast<unsigned char>(data[pos + i]);
+            line.push_back(kHex[b >> 4]);
+            line.push_back(kHex[b & 15]);
+        }
+        out.write(code, line);
+        pos += n;
+    } while (pos < size);
+    return out.status();
+}
+
+Acad::ErrorStatus writeCoords(TokenWriter& out, int code, const double* v, int count) {
+    for (int i = 0; i < count; ++i) {
+        out.writeDouble(code + 10 * i, v[i]);
+    }
+    return out.status();
+}
+
+Acad::ErrorStatus writeResbufValue(TokenWriter& out, const resbuf& rb) {
+    const int code = rb.restype;
+    switch (acdbGroupCodeToType(code)) {
+        case AcDb::kDwgReal:
+            return out.writeDouble(code, rb.resval.rreal);
+        case AcDb::kDwg3Real:
+            return writeCoords(out, code, rb.resval.rpoint, 3);
+        case AcDb::kDwgInt8:
+        case AcDb::kDwgInt16:
+            return out.writeInt(code, rb.resval.rint);
+        case AcDb::kDwgInt32:
+            return out.writeInt(code, rb.resval.rlong);
+        case AcDb::kDwgInt64:
+            return out.writeInt(code, rb.resval.mnInt64);
+        case AcDb::kDwgText:
+        case AcDb::kDwgHandle:
+            return out.write(code,
+                             encodeText(rb.resval.rstring != nullptr ? rb.resval.rstring : L""));
+        case AcDb::kDwgBChunk:
+            return writeBinary(out, code, rb.resval.rbinary.buf,
+                               rb.resval.rbinary.buf != nullptr && rb.resval.rbinary.clen > 0
+                                   ? static_cast<std::size_t>(rb.resval.rbinary.clen)
+                                   : 0);
+        case AcDb::kDwgHardOwnershipId:
+        case AcDb::kDwgSoftOwnershipId:
+        case AcDb::kDwgHardPointerId:
+        case AcDb::kDwgSoftPointerId:
+            return out.write(code, idText(rb.resval.rlname[0]));
+        default:
+            return out.write(code, "");  // keeps the group; its value kind is unknown to files
+    }
+}
+
+bool isStandardRecordName(const std::wstring& name) {
+    // Records whose layout every reader knows without a CLASSES row.
+    static const std::set<std::wstring> kStandard = {
+        L"LINE",   L"ARC",          L"CIRCLE",     L"ELLIPSE",   L"LWPOLYLINE", L"POLYLINE",
+        L"VERTEX", L"SEQEND",       L"TEXT",       L"MTEXT",     L"POINT",      L"SOLID",
+        L"ATTDEF", L"ATTRIB",       L"INSERT",     L"DIMENSION", L"TABLE",      L"LAYER",
+        L"APPID",  L"BLOCK_RECORD", L"DICTIONARY", L"XRECORD",   L"LTYPE",      L"STYLE",
+        L"VIEW",   L"UCS",          L"VPORT",      L"DIMSTYLE",  L"BLOCK",      L"ENDBLK"};
+    return kStandard.count(name) != 0;
+}
+
+const ACHAR* recordNameOf(const AcDbObject* obj) {
+    if (const auto* p = AcDbProxyObject::cast(obj)) {
+        return p->originalDxfName();
+    }
+    if (const auto* p = AcDbProxyEntity::cast(obj)) {
+        return p->originalDxfName();
+    }
+    return obj->isA() != nullptr ? obj->isA()->dxfName() : nullptr;
+}
+
+// What the writer needs to know of every object before it starts.
+struct Info {
+    AcDbObjectId id;
+    AcDbObjectId owner;
+    AcRxClass* cls = nullptr;
+    bool entity = false;
+    bool tableOrRecord = false;
+};
+
+class DatabaseWriter {
+  public:
+    DatabaseWriter(AcDbDatabase* db, AcString* message) : m_db(db), m_message(message) {}
+
+    Acad::ErrorStatus run(std::ostream& out) {
+        Acad::ErrorStatus es = survey();
+        if (es != Acad::eOk) {
+            return es;
+        }
+        m_nextHandle = m_db->handseed().value();
+        // The body comes first: the BLOCK/ENDBLK markers, which are not objects of the
+        // database, take handles above the seed, and the header has to name the seed after them.
+        std::ostringstream body;
+        TokenWriter w(body);
+        if ((es = writeClasses(w)) != Acad::eOk || (es = writeTables(w)) != Acad::eOk ||
+            (es = writeBlocks(w)) != Acad::eOk || (es = writeEntities(w)) != Acad::eOk ||
+            (es = writeObjects(w)) != Acad::eOk) {
+            return es;
+        }
+        w.write(0, "EOF");
+        if ((es = w.finish()) != Acad::eOk) {
+            return fail(es, L"writing failed");
+        }
+        TokenWriter head(out);
+        writeHeader(head);
+        if ((es = head.finish()) != Acad::eOk) {
+            return fail(es, L"writing failed");
+        }
+        out << body.str();
+        out.flush();
+        return out ? Acad::eOk : fail(Acad::eFileAccessErr, L"writing failed");
+    }
+
+  private:
+    Acad::ErrorStatus fail(Acad::ErrorStatus es, const AcString& what) {
+        if (m_message != nullptr && m_message->isEmpty()) {
+            *m_message = what;
+        }
+        return es;
+    }
+
+    Acad::ErrorStatus survey() {
+        for (const AcDbObjectId& id : objectIds(m_db)) {
+            if (id.isErased()) {
+                continue;
+            }
+            ReadOpen o;
+            const Acad::ErrorStatus es = o.open(id);
+            if (es != Acad::eOk) {
+                return fail(es,
+                            AcString().format(L"cannot open object %s",
+                                              AcString::fromUtf8(idText(id.asOldId())).kwszPtr()));
+            }
+            Info info;
+            info.id = id;
+            info.owner = o.obj->ownerId();
+            info.cls = o.obj->isA();
+            info.entity = o.obj->isKindOf(AcDbEntity::desc());
+            info.tableOrRecord = o.obj->isKindOf(AcDbSymbolTable::desc()) ||
+                                 o.obj->isKindOf(AcDbSymbolTableRecord::desc()) ||
+                                 o.obj->isKindOf(AcDbRegAppTable::desc()) ||
+                                 o.obj->isKindOf(AcDbRegAppTableRecord::desc());
+            m_byOwner[info.owner.asOldId()].push_back(id);
+            m_infos.push_back(info);
+        }
+        return Acad::eOk;
+    }
+
+    void writeHeader(TokenWriter& w) {
+        w.write(0, "SECTION");
+        w.write(2, "HEADER");
+        w.write(9, "$ACADVER");
+        w.write(1, kAcadVer);
+        w.write(9, "$DWGCODEPAGE");
+        w.write(3, "ANSI_1252");
+        w.write(9, "$HANDSEED");
+        w.writeHandle(5, m_nextHandle);
+        w.write(9, "$ATTMODE");
+        w.writeInt(70, m_db->attmode());
+        w.write(9, "$FILLMODE");
+        w.writeInt(70, m_db->fillmode() ? 1 : 0);
+        w.write(9, "$AUNITS");
+        w.writeInt(70, m_db->aunits());
+        w.write(9, "$AUPREC");
+        w.writeInt(70, m_db->auprec());
+        w.write(9, "$LUNITS");
+        w.writeInt(70, m_db->lunits());
+        w.write(9, "$LUPREC");
+        w.writeInt(70, m_db->luprec());
+        const AcGePoint3d org = m_db->ucsorg();
+        const AcGeVector3d xd = m_db->ucsxdir();
+        const AcGeVector3d yd = m_db->ucsydir();
+        const double o[3] = {org.x, org.y, org.z};
+        const double x[3] = {xd.x, xd.y, xd.z};
+        const double y[3] = {yd.x, yd.y, yd.z};
+        w.write(9, "$UCSORG");
+        writeCoords(w, 10, o, 3);
+        w.write(9, "$UCSXDIR");
+        writeCoords(w, 10, x, 3);
+        w.write(9, "$UCSYDIR");
+        writeCoords(w, 10, y, 3);
+        w.write(0, "ENDSEC");
+    }
+
+    Acad::ErrorStatus writeClasses(TokenWriter& w) {
+        std::map<AcRxClass*, long> counts;
+        for (const Info& info : m_infos) {
+            ++counts[info.cls];
+        }
+        w.write(0, "SECTION");
+        w.write(2, "CLASSES");
+        for (const Info& info : m_infos) {
+            auto it = counts.find(info.cls);
+            if (it == counts.end()) {
+                continue;  // row written already
+            }
+            AcRxClass* cls = info.cls;
+            const long count = it->second;
+            counts.erase(it);
+            if (cls == nullptr || cls->dxfName() == nullptr ||
+                isStandardRecordName(cls->dxfName()) || AcDbProxyObject::desc() == cls ||
+                AcDbProxyEntity::desc() == cls) {
+                continue;
+            }
+            w.write(0, "CLASS");
+            w.write(1, AcString(cls->dxfName()));
+            w.write(2, AcString(cls->name()));
+            w.write(3, AcString(cls->appName() != nullptr ? cls->appName() : L"ObjectDBX Classes"));
+            w.writeInt(90, cls->proxyFlags());
+            w.writeInt(91, count);
+            w.writeInt(280, 0);
+            w.writeInt(281, info.entity ? 1 : 0);
+        }
+        w.write(0, "ENDSEC");
+        return w.status();
+    }
+
+    const std::vector<AcDbObjectId>& owned(const AcDbObjectId& owner) const {
+        static const std::vector<AcDbObjectId> kNone;
+        auto it = m_byOwner.find(owner.asOldId());
+        return it != m_byOwner.end() ? it->second : kNone;
+    }
+
+    Acad::ErrorStatus writeTable(TokenWriter& w, const AcDbObjectId& tableId,
+                                 const char* tableName) {
+        if (tableId.isNull()) {
+            return Acad::eOk;
+        }
+        ReadOpen table;
+        Acad::ErrorStatus es = table.open(tableId);
+        if (es != Acad::eOk) {
+            return fail(es, AcString::fromUtf8(std::string("cannot open table ") + tableName));
+        }
+        if ((es = writeRecord(w, table.obj, L"TABLE", tableName)) != Acad::eOk) {
+            return es;
+        }
+        for (const AcDbObjectId& id : owned(tableId)) {
+            ReadOpen rec;
+            if ((es = rec.open(id)) != Acad::eOk) {
+                return fail(es, L"cannot open a table record");
+            }
+            if ((es = writeRecord(w, rec.obj, recordNameOf(rec.obj), nullptr)) != Acad::eOk) {
+                return es;
+            }
+        }
+        w.write(0, "ENDTAB");
+        return w.status();
+    }
+
+    Acad::ErrorStatus writeTables(TokenWriter& w) {
+        w.write(0, "SECTION");
+        w.write(2, "TABLES");
+        Acad::ErrorStatus es;
+        if ((es = writeTable(w, m_db->layerTableId(), "LAYER")) != Acad::eOk ||
+            (es = writeTable(w, m_db->regAppTableId(), "APPID")) != Acad::eOk ||
+            (es = writeTable(w, m_db->blockTableId(), "BLOCK_RECORD")) != Acad::eOk) {
+            return es;
+        }
+        w.write(0, "ENDSEC");
+        return w.status();
+    }
+
+    Acad::ErrorStatus writeBlockEntities(TokenWriter& w, AcDbBlockTableRecord* block) {
+        AcDbBlockTableRecordIterator* it = nullptr;
+        Acad::ErrorStatus es = block->newIterator(it);
+        if (es != Acad::eOk || it == nullptr) {
+            return fail(es != Acad::eOk ? es : Acad::eOutOfMemory, L"cannot walk a block");
+        }
+        for (it->start(); !it->done() && es == Acad::eOk; it->step()) {
+            AcDbObjectId id;
+            if (it->getEntityId(id) != Acad::eOk) {
+                continue;
+            }
+            ReadOpen ent;
+            if ((es = ent.open(id)) != Acad::eOk) {
+                fail(es, L"cannot open an entity");
+                break;
+            }
+            es = writeRecord(w, ent.obj, recordNameOf(ent.obj), nullptr);
+        }
+        delete it;
+        return es;
+    }
+
+    Acad::ErrorStatus writeBlocks(TokenWriter& w) {
+        w.write(0, "SECTION");
+        w.write(2, "BLOCKS");
+        const AcDbObjectId model = m_db->modelSpaceId();
+        for (const AcDbObjectId& id : owned(m_db->blockTableId())) {
+            ReadOpen o;
+            Acad::ErrorStatus es = o.open(id);
+            if (es != Acad::eOk) {
+                return fail(es, L"cannot open a block");
+            }
+            auto* block = AcDbBlockTableRecord::cast(o.obj);
+            if (block == nullptr) {
+                continue;
+            }
+            const std::string handle = formatHandle(id.handle().value());
+            const AcGePoint3d org = block->origin();
+            const double v[3] = {org.x, org.y, org.z};
+            w.write(0, "BLOCK");
+            w.writeHandle(5, m_nextHandle++);
+            w.write(330, handle);
+            w.write(100, "AcDbEntity");
+            w.write(8, "0");
+            w.write(100, "AcDbBlockBegin");
+            w.write(2, encodeText(block->name()));
+            w.writeInt(70, block->isAnonymous() ? 1 : 0);
+            writeCoords(w, 10, v, 3);
+            w.write(3, encodeText(block->name()));
+            w.write(1, "");
+            // Model space entities go to the ENTITIES section.
+            if (id != model && (es = writeBlockEntities(w, block)) != Acad::eOk) {
+                return es;
+            }
+            w.write(0, "ENDBLK");
+            w.writeHandle(5, m_nextHandle++);
+            w.write(330, handle);
+            w.write(100, "AcDbEntity");
+            w.write(8, "0");
+            w.write(100, "AcDbBlockEnd");
+        }
+        w.write(0, "ENDSEC");
+        return w.status();
+    }
+
+    Acad::ErrorStatus writeEntities(TokenWriter& w) {
+        w.write(0, "SECTION");
+        w.write(2, "ENTITIES");
+        if (!m_db->modelSpaceId().isNull()) {
+            ReadOpen o;
+            Acad::ErrorStatus es = o.open(m_db->modelSpaceId());
+            if (es != Acad::eOk) {
+                return fail(es, L"cannot open the model space");
+            }
+            if (auto* block = AcDbBlockTableRecord::cast(o.obj)) {
+                if ((es = writeBlockEntities(w, block)) != Acad::eOk) {
+                    return es;
+                }
+            }
+        }
+        w.write(0, "ENDSEC");
+        return w.status();
+    }
+
+    Acad::ErrorStatus writeObjects(TokenWriter& w) {
+        w.write(0, "SECTION");
+        w.write(2, "OBJECTS");
+        // Readers take the first object for the named objects dictionary.
+        const AcDbObjectId nod = m_db->namedObjectsDictionaryId();
+        std::vector<AcDbObjectId> order;
+        order.push_back(nod);
+        for (const Info& info : m_infos) {
+            if (!info.entity && !info.tableOrRecord && info.id != nod) {
+                order.push_back(info.id);
+            }
+        }
+        for (const AcDbObjectId& id : order) {
+            ReadOpen o;
+            Acad::ErrorStatus es = o.open(id);
+            if (es != Acad::eOk) {
+                return fail(es, L"cannot open an object");
+            }
+            if ((es = writeRecord(w, o.obj, recordNameOf(o.obj), nullptr)) != Acad::eOk) {
+                return es;
+            }
+        }
+        w.write(0, "ENDSEC");
+        return w.status();
+    }
+
+    Acad::ErrorStatus writeRecord(TokenWriter& w, const AcDbObject* obj, const ACHAR* recordName,
+                                  const char* tableName) {
+        const Acad::ErrorStatus es = writeOne(w, obj, recordName, tableName);
+        if (es != Acad::eOk) {
+            return fail(es, AcString().format(
+                                L"object %s (%s) cannot be written",
+                                AcString::fromUtf8(formatHandle(obj->handle().value())).kwszPtr(),
+                                obj->isA() != nullptr ? obj->isA()->name() : L"?"));
+        }
+        return es;
+    }
+
+  public:
+    static Acad::ErrorStatus writeOne(TokenWriter& w, const AcDbObject* obj,
+                                      const ACHAR* recordName, const char* tableName) {
+        if (recordName == nullptr || *recordName == 0) {
+            return Acad::eNotImplementedYet;
+        }
+        DxfMemoryFiler fields(AcDb::kFileFiler, AcDb::kDHL_CURRENT, AcDb::kMReleaseCurrent,
+                              obj->database());
+        Acad::ErrorStatus es = obj->dxfOutFields(&fields);
+        if (es == Acad::eOk) {
+            es = fields.filerStatus();
+        }
+        if (es != Acad::eOk) {
+            return es;
+        }
+        w.write(0, AcString(recordName));
+        if (tableName != nullptr) {
+            w.write(2, tableName);
+        }
+        w.writeHandle(5, obj->handle().value());
+        const AcDbObjectIdArray reactors = obj->persistentReactors();
+        if (!reactors.isEmpty()) {
+            w.write(102, "{ACAD_REACTORS");
+            for (const AcDbObjectId& id : reactors) {
+                w.write(330, idText(id.asOldId()));
+            }
+            w.write(102, "}");
+        }
+        const AcDbObjectId ext = obj->extensionDictionary();
+        if (!ext.isNull() && !ext.isErased()) {
+            w.write(102, "{ACAD_XDICTIONARY");
+            w.write(360, idText(ext.asOldId()));
+            w.write(102, "}");
+        }
+        w.write(330, idText(obj->ownerId().asOldId()));
+        if ((es = writeFilerItems(w, fields)) != Acad::eOk) {
+            return es;
+        }
+        resbuf* xdata = obj->xData();
+        es = writeResbufChain(w, xdata);
+        acutRelRb(xdata);
+        return es;
+    }
+
+  private:
+    AcDbDatabase* m_db;
+    AcString* m_message;
+    std::vector<Info> m_infos;
+    std::map<Adesk::Int64, std::vector<AcDbObjectId>> m_byOwner;
+    Adesk::UInt64 m_nextHandle = 1;
+};
+
+}  // namespace
+
+Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer) {
+    using Kind = DxfMemoryFiler::ItemKind;
+    for (const DxfMemoryFiler::Item& item : filer.items()) {
+        const int code = item.code;
+        switch (item.kind) {
+            case Kind::kBool:
+            case Kind::kInt8:
+            case Kind::kUInt8:
+            case Kind::kInt16:
+            case Kind::kUInt16:
+            case Kind::kInt32:
+            case Kind::kUInt32:
+            case Kind::kInt64:
+                out.writeInt(code, item.integer);
+                break;
+            case Kind::kUInt64:
+                out.write(code, std::to_string(static_cast<unsigned long long>(item.integer)));
+                break;
+            case Kind::kDouble:
+                out.writeDouble(code, item.v[0]);
+                break;
+            case Kind::kAngle:
+                out.writeDouble(code, item.v[0] * 180.0 / kPi);
+                break;
+            case Kind::kString:
+            case Kind::kName:
+                out.write(code, encodeText(item.text));
+                break;
+            case Kind::kHandle:
+                out.write(code, item.integer == 0
+                                    ? std::string("0")
+                                    : formatHandle(static_cast<Adesk::UInt64>(item.integer)));
+                break;
+            case Kind::kPoint2d:
+            case Kind::kVector2d:
+                writeCoords(out, code, item.v, 2);
+                break;
+            case Kind::kPoint3d:
+            case Kind::kVector3d:
+            case Kind::kScale3d:
+                writeCoords(out, code, item.v, 3);
+                break;
+            case Kind::kObjectId:
+                out.write(code, idText(item.integer));
+                break;
+            case Kind::kBinaryChunk:
+                writeBinary(out, code, item.bytes.data(), item.bytes.size());
+                break;
+            case Kind::kRaw: {
+                resbuf rb{};
+                rb.restype = static_cast<short>(code);
+                rb.resval = item.raw;
+                writeResbufValue(out, rb);
+                break;
+            }
+        }
+        if (out.status() != Acad::eOk) {
+            break;
+        }
+    }
+    return out.status();
+}
+
+Acad::ErrorStatus writeResbufChain(TokenWriter& out, const resbuf* chain) {
+    for (const resbuf* rb = chain; rb != nullptr && out.status() == Acad::eOk; rb = rb->rbnext) {
+        writeResbufValue(out, *rb);
+    }
+    return out.status();
+}
+
+Acad::ErrorStatus writeObjectRecord(TokenWriter& out, const AcDbObject* obj,
+                                    const ACHAR* recordName) {
+    if (obj == nullptr) {
+        return Acad::eNullObjectPointer;
+    }
+    return DatabaseWriter::writeOne(out, obj, recordName, nullptr);
+}
+
+Acad::ErrorStatus writeDxf(AcDbDatabase* db, std::ostream& out, AcString* message) {
+    if (db == nullptr) {
+        return Acad::eNoDatabase;
+    }
+    DatabaseWriter writer(db, message);
+    return writer.run(out);
+}
+
+Acad::ErrorStatus writeDxfFile(AcDbDatabase* db, const ACHAR* path, AcString* message) {
+    if (db == nullptr) {
+        return Acad::eNoDatabase;
+    }
+    std::ofstream file(AcString(path).utf8(), std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        if (message != nullptr) {
+            message->format(L"cannot create %s", AcString(path).kwszPtr());
+        }
+        return Acad::eFileAccessErr;
+    }
+    Acad::ErrorStatus es = writeDxf(db, file, message);
+    file.close();
+    if (es == Acad::eOk && file.fail()) {
+        es = Acad::eFileAccessErr;
+    }
+    return es;
+}
+
+}  // namespace dxf
+}  // namespace kxhost

@@ -1,0 +1,42 @@
+// Writing a drawing as ASCII DXF. Every object is written through its own text filing
+// (dxfOutFields into a memory filer); the writer adds what belongs to the file rather than to the
+// object: the record name, the handle (5), persistent reactors (102 {ACAD_REACTORS), the extension
+// dictionary (102 {ACAD_XDICTIONARY), the owner (330) and, after the object's own groups, its
+// extended data.
+#pragma once
+
+#include <ostream>
+
+#include "host/core/acstring.h"
+#include "host/core/types.h"
+#include "host/db/dxffiler.h"
+#include "host/dxf/dxf_tokens.h"
+
+class AcDbDatabase;
+class AcDbObject;
+
+namespace kxhost {
+namespace dxf {
+
+// The version the writer files ($ACADVER) and the one its objects are filed for.
+constexpr const char* kAcadVer = "AC1032";
+
+// Writes the whole database: HEADER, CLASSES, TABLES, BLOCKS, ENTITIES, OBJECTS. Erased objects
+// are left out. On failure the status says why and *message (when given) names the object.
+Acad::ErrorStatus writeDxf(AcDbDatabase* db, std::ostream& out, AcString* message = nullptr);
+Acad::ErrorStatus writeDxfFile(AcDbDatabase* db, const ACHAR* path, AcString* message = nullptr);
+
+// One object as a record: "0 <recordName>", the common groups, its own fields, its extended data.
+// The object must be open for read.
+Acad::ErrorStatus writeObjectRecord(TokenWriter& out, const AcDbObject* obj,
+                                    const ACHAR* recordName);
+
+// The items of a memory filer as file groups (coordinates spread over code, code+10, code+20;
+// angles in degrees; ids and handles as hexadecimal handles, null as "0"; binary data as
+// hexadecimal chunks of at most 127 bytes).
+Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& items);
+// A resbuf chain (extended data) the same way.
+Acad::ErrorStatus writeResbufChain(TokenWriter& out, const resbuf* chain);
+
+}  // namespace dxf
+}  // namespace kxhost

@@ -1,0 +1,301 @@
+#include "host/dxf/dxf_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/core/resbuf.h"
+#include "host/db/blocktable.h"
+#include "host/db/blocktablerecord.h"
+#include "host/db/database.h"
+#include "host/db/dictionary.h"
+#include "host/db/dwgfiler.h"
+#include "host/db/proxy.h"
+#include "host/db/xrecord.h"
+#include "host/dxf/dxf_writer.h"
+#include "host/entities/blockref.h"
+#include "host/entities/circle.h"
+#include "host/entities/line.h"
+
+namespace {
+
+template <class T>
+struct Open {
+    Open(AcDbObjectId id, AcDb::OpenMode mode) { status = acdbOpenObject(obj, id, mode); }
+    ~Open() {
+        if (obj != nullptr) {
+            obj->close();
+        }
+    }
+    Open(const Open&) = delete;
+    Open& operator=(const Open&) = delete;
+    T* operator->() const { return obj; }
+    T* obj = nullptr;
+    Acad::ErrorStatus status = Acad::eOk;
+};
+
+AcDbObjectId append(AcDbEntity* ent, AcDbObjectId block) {
+    Open<AcDbBlockTableRecord> rec(block, AcDb::kForWrite);
+    EXPECT_EQ(rec.status, Acad::eOk);
+    AcDbObjectId id;
+    EXPECT_EQ(rec->appendAcDbEntity(id, ent), Acad::eOk);
+    ent->close();
+    return id;
+}
+
+// Lines (one with extended data and an extension dictionary), a block with a circle, a
+// reference to it, an xrecord in the named objects dictionary.
+void buildDrawing(AcDbDatabase& db) {
+    const AcDbObjectId model = db.modelSpaceId();
+    const AcDbObjectId line1 =
+        append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0.1, 0)), model);
+    append(new AcDbLine(AcGePoint3d(1.0 / 3.0, 2, 3), AcGePoint3d(4, 5, 6)), model);
+    AcDbObjectId block;
+    {
+        AcDbBlockTable* table = nullptr;
+        ASSERT_EQ(db.getBlockTable(table, AcDb::kForWrite), Acad::eOk);
+        auto* rec = new AcDbBlockTableRecord();
+        rec->setName(L"PART");
+        rec->setOrigin(AcGePoint3d(1, 1, 0));
+        ASSERT_EQ(table->add(block, rec), Acad::eOk);
+        rec->close();
+        table->close();
+    }
+    append(new AcDbCircle(AcGePoint3d(1, 1, 0), AcGeVector3d::kZAxis, 2.5), block);
+    append(new AcDbBlockReference(AcGePoint3d(20, 5, 0), block), model);
+    {
+        Open<AcDbLine> line(line1, AcDb::kForWrite);
+        resbuf* xd = acutBuildList(1001, L"KXAPP", 1000, L"a^b\nc", 1070, 7, 0);
+        EXPECT_EQ(line->setXData(xd), Acad::eOk);
+        acutRelRb(xd);
+        EXPECT_EQ(line->createExtensionDictionary(), Acad::eOk);
+    }
+    AcDbDictionary* nod = nullptr;
+    ASSERT_EQ(db.getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
+    auto* xrec = new AcDbXrecord();
+    resbuf* data = acutBuildList(1, L"two\nlines", 40, 0.1, 70, 3, 0);
+    EXPECT_EQ(xrec->setFromRbChain(*data), Acad::eOk);
+    acutRelRb(data);
+    AcDbObjectId xid;
+    EXPECT_EQ(nod->setAt(L"KX_DATA", xrec, xid), Acad::eOk);
+    xrec->close();
+    nod->close();
+}
+
+std::string write(AcDbDatabase& db) {
+    std::ostringstream out;
+    AcString message;
+    EXPECT_EQ(kxhost::dxf::writeDxf(&db, out, &message), Acad::eOk) << message.utf8();
+    return out.str();
+}
+
+// What an object files, common part included, in the binary file filer: equal bytes mean equal
+// state, ids compared through handles by the caller's choice of database.
+struct State {
+    AcRxClass* cls = nullptr;
+    std::string fields;
+    AcDbHandle owner;
+    std::string xdata;
+};
+
+State stateOf(AcDbObjectId id) {
+    State s;
+    Open<AcDbObject> obj(id, AcDb::kForRead);
+    if (obj.obj == nullptr) {
+        return s;
+    }
+    s.cls = obj->isA();
+    kxhost::DxfMemoryFiler filer(AcDb::kFileFiler);
+    obj->dxfOutFields(&filer);
+    for (const kxhost::DxfMemoryFiler::Item& item : filer.items()) {
+        if (item.kind == kxhost::DxfMemoryFiler::ItemKind::kObjectId) {
+            AcDbObjectId ref;
+            ref.setFromOldId(item.integer);
+            s.fields += std::to_string(item.code) + " id " +
+                        std::to_string(ref.isNull() ? 0 : ref.handle().value()) + "\n";
+        } else {
+            s.fields += item.description().utf8() + "\n";
+        }
+    }
+    s.owner = obj->ownerId().handle();
+    resbuf* xd = obj->xData();
+    kxhost::DxfMemoryFiler x;
+    for (const resbuf* rb = xd; rb != nullptr; rb = rb->rbnext) {
+        x.writeItem(*rb);
+    }
+    acutRelRb(xd);
+    s.xdata = x.describe().utf8();
+    return s;
+}
+
+TEST(DxfReader, DrawingRoundTripsObjectForObject) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    const std::string text = write(db);
+    AcDbDatabase* read = nullptr;
+    AcString message;
+    std::istringstream in(text);
+    ASSERT_EQ(kxhost::dxf::readDxf(in, read, &message), Acad::eOk) << message.utf8();
+    std::unique_ptr<AcDbDatabase> owned(read);
+    const AcDbObjectIdArray ids = kxhost::objectIds(&db);
+    EXPECT_EQ(kxhost::objectCount(read), kxhost::objectCount(&db));
+    for (const AcDbObjectId& id : ids) {
+        AcDbObjectId other;
+        ASSERT_EQ(read->getAcDbObjectId(other, false, id.handle()), Acad::eOk)
+            << id.handle().value();
+        const State a = stateOf(id);
+        const State b = stateOf(other);
+        EXPECT_EQ(a.cls, b.cls) << id.handle().value();
+        EXPECT_EQ(a.fields, b.fields) << id.handle().value();
+        EXPECT_EQ(a.owner, b.owner) << id.handle().value();
+        EXPECT_EQ(a.xdata, b.xdata) << id.handle().value();
+    }
+    EXPECT_GE(read->handseed().value(), db.handseed().value());
+    // Writing what was read gives the same file.
+    EXPECT_EQ(write(*read), text);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines, size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count && i < lines.size(); ++i) {
+        out += lines[i] + "\n";
+    }
+    return out;
+}
+
+Acad::ErrorStatus readText(const std::string& text, std::unique_ptr<AcDbDatabase>& db,
+                           AcString& message) {
+    std::istringstream in(text);
+    AcDbDatabase* read = nullptr;
+    const Acad::ErrorStatus es = kxhost::dxf::readDxf(in, read, &message);
+    db.reset(read);
+    return es;
+}
+
+// Every cut of a good file is refused with the line where it went wrong, and nothing is built.
+TEST(DxfReader, TruncatedFilesAreRefusedWithALineNumber) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    const std::vector<std::string> lines = linesOf(write(db));
+    ASSERT_GT(lines.size(), 100u);
+    for (size_t keep = 0; keep + 1 < lines.size(); ++keep) {
+        std::unique_ptr<AcDbDatabase> read;
+        AcString message;
+        const Acad::ErrorStatus es = readText(joined(lines, keep), read, message);
+        EXPECT_NE(es, Acad::eOk) << keep;
+        EXPECT_EQ(read, nullptr) << keep;
+        EXPECT_EQ(message.utf8().rfind("line ", 0), 0u) << keep << ": " << message.utf8();
+    }
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    EXPECT_EQ(readText(joined(lines, lines.size()), read, message), Acad::eOk) << message.utf8();
+}
+
+// Damage inside records: each case names the line of the damaged group.
+TEST(DxfReader, DamagedRecordsAreRefusedAtTheirLine) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    const std::vector<std::string> lines = linesOf(write(db));
+    auto find = [&](const std::string& code, const std::string& value) {
+        for (size_t i = 0; i + 1 < lines.size(); ++i) {
+            if (lines[i] == code && lines[i + 1] == value) {
+                return i;
+            }
+        }
+        return lines.size();
+    };
+    struct Case {
+        const char* what;
+        size_t at;          // index of the code line to change
+        std::string value;  // new value line
+    };
+    const size_t line2 = find("  5", "A");
+    const size_t coord = find(" 10", "0.3333333333333333");
+    const size_t owner = line2 + 2;
+    const size_t ref = find("350", "10");
+    ASSERT_LT(coord, lines.size());
+    ASSERT_LT(ref, lines.size());
+    const Case cases[] = {
+        {"bad coordinate", coord, "1.2.3"},
+        {"handle defined twice", line2, "9"},
+        {"bad handle", owner, "XYZ"},
+        {"referenced but never defined", ref, "7FFF"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> damaged = lines;
+        damaged[c.at + 1] = c.value;
+        std::unique_ptr<AcDbDatabase> read;
+        AcString message;
+        EXPECT_NE(readText(joined(damaged, damaged.size()), read, message), Acad::eOk) << c.what;
+        EXPECT_EQ(read, nullptr);
+        EXPECT_NE(message.utf8().find(c.what), std::string::npos) << message.utf8();
+        EXPECT_NE(message.utf8().find("line " + std::to_string(c.at + 1)), std::string::npos)
+            << c.what << ": " << message.utf8();
+    }
+}
+
+// A record of a class the session does not have survives as a proxy with its groups.
+TEST(DxfReader, UnknownRecordsAreKeptAsProxies) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    std::string text = write(db);
+    const std::string unknown =
+        "  0\nKX_UNKNOWN\n  5\n7A\n330\n1\n100\nKxThing\n 90\n5\n  1\nhello\n";
+    const size_t end = text.rfind("  0\nENDSEC\n");
+    ASSERT_NE(end, std::string::npos);
+    text.insert(end, unknown);
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    ASSERT_EQ(readText(text, read, message), Acad::eOk) << message.utf8();
+    AcDbObjectId id;
+    ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x7A)), Acad::eOk);
+    {
+        Open<AcDbProxyObject> proxy(id, AcDb::kForRead);
+        ASSERT_EQ(proxy.status, Acad::eOk);
+        EXPECT_EQ(AcString(proxy->originalDxfName()), AcString(L"KX_UNKNOWN"));
+    }
+    const std::string again = write(*read);
+    EXPECT_NE(again.find(unknown), std::string::npos);
+}
+
+// Angles are filed in degrees, as other readers expect, and come back in radians.
+TEST(DxfReader, AnglesTravelInDegrees) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    AcDbObjectId refId;
+    {
+        AcDbBlockTable* table = nullptr;
+        ASSERT_EQ(db.getBlockTable(table, AcDb::kForRead), Acad::eOk);
+        AcDbObjectId block;
+        ASSERT_EQ(table->getAt(L"PART", block), Acad::eOk);
+        table->close();
+        auto* ref = new AcDbBlockReference(AcGePoint3d(), block);
+        ref->setRotation(0.75);
+        refId = append(ref, db.modelSpaceId());
+    }
+    const std::string text = write(db);
+    EXPECT_NE(text.find(" 50\n42.97183463481174"), std::string::npos);
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    ASSERT_EQ(readText(text, read, message), Acad::eOk) << message.utf8();
+    AcDbObjectId other;
+    ASSERT_EQ(read->getAcDbObjectId(other, false, refId.handle()), Acad::eOk);
+    Open<AcDbBlockReference> ref(other, AcDb::kForRead);
+    ASSERT_EQ(ref.status, Acad::eOk);
+    EXPECT_NEAR(ref->rotation(), 0.75, 1e-15);
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+#include "host/dxf/dxf_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/core/resbuf.h"
+#include "host/db/blocktable.h"
+#include "host/db/blocktablerecord.h"
+#include "host/db/database.h"
+#include "host/db/dictionary.h"
+#include "host/db/xrecord.h"
+#include "host/dxf/dxf_tokens.h"
+#include "host/entities/blockref.h"
+#include "host/entities/circle.h"
+#include "host/entities/line.h"
+
+namespace {
+
+using kxhost::dxf::Group;
+
+template <class T>
+struct Open {
+    Open(AcDbObjectId id, AcDb::OpenMode mode) { status = acdbOpenObject(obj, id, mode); }
+    ~Open() {
+        if (obj != nullptr) {
+            obj->close();
+        }
+    }
+    Open(const Open&) = delete;
+    Open& operator=(const Open&) = delete;
+    T* operator->() const { return obj; }
+    T* obj = nullptr;
+    Acad::ErrorStatus status = Acad::eOk;
+};
+
+// A drawing with two lines (one carrying extended data and an extension dictionary), a block
+// holding a circle, a reference to it, and an xrecord in the named objects dictionary.
+class DxfDrawing : public ::testing::Test {
+  protected:
+    AcDbObjectId append(AcDbEntity* ent, AcDbObjectId block) {
+        Open<AcDbBlockTableRecord> rec(block, AcDb::kForWrite);
+        EXPECT_EQ(rec.status, Acad::eOk);
+        AcDbObjectId id;
+        EXPECT_EQ(rec->appendAcDbEntity(id, ent), Acad::eOk);
+        ent->close();
+        return id;
+    }
+
+    void SetUp() override {
+        const AcDbObjectId model = db.modelSpaceId();
+        line1 = append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0.1, 0)), model);
+        line2 = append(new AcDbLine(AcGePoint3d(1, 2, 3), AcGePoint3d(4, 5, 6)), model);
+        {
+            AcDbBlockTable* table = nullptr;
+            ASSERT_EQ(db.getBlockTable(table, AcDb::kForWrite), Acad::eOk);
+            auto* rec = new AcDbBlockTableRecord();
+            rec->setName(L"PART");
+            rec->setOrigin(AcGePoint3d(1, 1, 0));
+            ASSERT_EQ(table->add(block, rec), Acad::eOk);
+            rec->close();
+            table->close();
+        }
+        circle = append(new AcDbCircle(AcGePoint3d(1, 1, 0), AcGeVector3d::kZAxis, 2.5), block);
+        auto* ref = new AcDbBlockReference(AcGePoint3d(20, 5, 0), block);
+        ref->setRotation(0.5);
+        reference = append(ref, model);
+        {
+            Open<AcDbLine> line(line1, AcDb::kForWrite);
+            ASSERT_EQ(line.status, Acad::eOk);
+            resbuf* xd = acutBuildList(1001, L"KXAPP", 1000, L"a^b", 1070, 7, 0);
+            EXPECT_EQ(line->setXData(xd), Acad::eOk);
+            acutRelRb(xd);
+            EXPECT_EQ(line->createExtensionDictionary(), Acad::eOk);
+        }
+        {
+            AcDbDictionary* nod = nullptr;
+            ASSERT_EQ(db.getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
+            auto* xrec = new AcDbXrecord();
+            resbuf* data = acutBuildList(1, L"two\nlines", 40, 0.1, 70, 3, 0);
+            EXPECT_EQ(xrec->setFromRbChain(*data), Acad::eOk);
+            acutRelRb(data);
+            EXPECT_EQ(nod->setAt(L"KX_DATA", xrec, xrecord), Acad::eOk);
+            xrec->close();
+            nod->close();
+        }
+    }
+
+    std::string written() {
+        std::ostringstream out;
+        AcString message;
+        EXPECT_EQ(kxhost::dxf::writeDxf(&db, out, &message), Acad::eOk) << message.utf8();
+        return out.str();
+    }
+
+    static std::vector<Group> groupsOf(const std::string& text) {
+        std::istringstream in(text);
+        kxhost::dxf::TokenReader reader(in);
+        std::vector<Group> groups;
+        Group g;
+        Acad::ErrorStatus es;
+        while ((es = reader.next(g)) == Acad::eOk) {
+            groups.push_back(g);
+        }
+        EXPECT_EQ(es, Acad::eEndOfFile) << reader.errorMessage().utf8();
+        return groups;
+    }
+
+    static std::string hex(AcDbObjectId id) {
+        return kxhost::dxf::formatHandle(id.handle().value());
+    }
+
+    AcDbDatabase db{true, true};
+    AcDbObjectId line1, line2, block, circle, reference, xrecord;
+};
+
+// Sections in order, each record's handle unique, every reference naming a written record, and
+// each object in the section its kind belongs to.
+TEST_F(DxfDrawing, WritesEveryObjectOnceInItsSectionWithResolvableReferences) {
+    const std::vector<Group> g = groupsOf(written());
+    std::vector<std::string> sections;
+    std::map<std::string, std::string> sectionOf;  // handle -> section
+    std::map<std::string, std::string> recordOf;   // handle -> record name
+    std::vector<std::string> references;
+    std::string section;
+    std::string record;
+    std::string seed;
+    for (size_t i = 0; i < g.size(); ++i) {
+        if (g[i].code == 0) {
+            record = g[i].value;
+            if (record == "SECTION" && i + 1 < g.size()) {
+                section = g[i + 1].value;
+                sections.push_back(section);
+            }
+        } else if (g[i].code == 5 && section != "HEADER") {
+            EXPECT_EQ(sectionOf.count(g[i].value), 0u) << "handle twice: " << g[i].value;
+            sectionOf[g[i].value] = section;
+            recordOf[g[i].value] = record;
+        } else if (g[i].code == 5) {
+            seed = g[i].value;
+        } else if ((g[i].code >= 330 && g[i].code <= 369) && g[i].value != "0") {
+            references.push_back(g[i].value);
+        }
+    }
+    EXPECT_EQ(sections, (std::vector<std::string>{"HEADER", "CLASSES", "TABLES", "BLOCKS",
+                                                  "ENTITIES", "OBJECTS"}));
+    ASSERT_FALSE(g.empty());
+    EXPECT_EQ(g.back().value, "EOF");
+    for (const std::string& r : references) {
+        EXPECT_EQ(sectionOf.count(r), 1u) << "dangling reference " << r;
+    }
+    Adesk::UInt64 seedValue = 0;
+    ASSERT_TRUE(kxhost::dxf::parseHandle(seed, seedValue));
+    for (const auto& [h, s] : sectionOf) {
+        Adesk::UInt64 v = 0;
+        ASSERT_TRUE(kxhost::dxf::parseHandle(h, v)) << h;
+        EXPECT_LT(v, seedValue) << h;
+    }
+    EXPECT_EQ(sectionOf[hex(line1)], "ENTITIES");
+    EXPECT_EQ(recordOf[hex(line1)], "LINE");
+    EXPECT_EQ(sectionOf[hex(reference)], "ENTITIES");
+    EXPECT_EQ(recordOf[hex(reference)], "INSERT");
+    EXPECT_EQ(sectionOf[hex(circle)], "BLOCKS");
+    EXPECT_EQ(sectionOf[hex(block)], "TABLES");
+    EXPECT_EQ(recordOf[hex(block)], "BLOCK_RECORD");
+    EXPECT_EQ(recordOf[hex(db.layerZero())], "LAYER");
+    EXPECT_EQ(sectionOf[hex(xrecord)], "OBJECTS");
+    EXPECT_EQ(recordOf[hex(xrecord)], "XRECORD");
+    // The named objects dictionary opens the OBJECTS section.
+    for (size_t i = 0; i + 1 < g.size(); ++i) {
+        if (g[i].code == 2 && g[i].value == "OBJECTS") {
+            EXPECT_EQ(g[i + 1].value, "DICTIONARY");
+            ASSERT_LT(i + 2, g.size());
+            EXPECT_EQ(g[i + 2].value, hex(db.namedObjectsDictionaryId()));
+        }
+    }
+}
+
+// The file layer's groups around the object's own: handle, extension dictionary, owner, then the
+// fields, then extended data; control characters and carets spelled out.
+TEST_F(DxfDrawing, CommonGroupsSurroundTheObjectsOwnFields) {
+    const std::vector<Group> g = groupsOf(written());
+    size_t at = 0;
+    for (; at < g.size(); ++at) {
+        if (g[at].code == 5 && g[at].value == hex(line1)) {
+            break;
+        }
+    }
+    ASSERT_LT(at + 5, g.size());
+    EXPECT_EQ(g[at - 1].value, "LINE");
+    EXPECT_EQ(g[at + 1].code, 102);
+    EXPECT_EQ(g[at + 1].value, "{ACAD_XDICTIONARY");
+    EXPECT_EQ(g[at + 2].code, 360);
+    Open<AcDbLine> line(line1, AcDb::kForRead);
+    EXPECT_EQ(g[at + 2].value, hex(line->extensionDictionary()));
+    EXPECT_EQ(g[at + 3].value, "}");
+    EXPECT_EQ(g[at + 4].code, 330);
+    EXPECT_EQ(g[at + 4].value, hex(db.modelSpaceId()));
+    EXPECT_EQ(g[at + 5].code, 100);
+    EXPECT_EQ(g[at + 5].value, "AcDbEntity");
+    size_t end = at + 1;
+    while (end < g.size() && g[end].code != 0) {
+        ++end;
+    }
+    ASSERT_GE(end, at + 3);
+    EXPECT_EQ(g[end - 3].code, 1001);
+    EXPECT_EQ(g[end - 3].value, "KXAPP");
+    EXPECT_EQ(g[end - 2].value, "a^ b");
+    EXPECT_EQ(g[end - 1].code, 1070);
+    EXPECT_EQ(g[end - 1].value, "7");
+
+    bool sawText = false;
+    for (const Group& grp : g) {
+        sawText = sawText || (grp.code == 1 && grp.value == "two^Jlines");
+    }
+    EXPECT_TRUE(sawText);
+}
+
+TEST_F(DxfDrawing, WritingToAnUnwritablePathIsRefused) {
+    AcString message;
+    EXPECT_EQ(kxhost::dxf::writeDxfFile(&db, L"/nonexistent/dir/out.dxf", &message),
+              Acad::eFileAccessErr);
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_EQ(kxhost::dxf::writeDxf(nullptr, std::cout, nullptr), Acad::eNoDatabase);
+}
+
+// An independent reader must accept the file. Outside CI a missing reader skips the test.
+TEST_F(DxfDrawing, IndependentReaderAcceptsTheFile) {
+    const bool ci = std::getenv("CI") != nullptr && std::string(std::getenv("CI")) == "true";
+    if (std::system("/usr/bin/python3 -c 'import ezdxf' >/dev/null 2>&1") != 0) {
+        if (ci) {
+            FAIL() << "python3-ezdxf is required in CI";
+        }
+        GTEST_SKIP() << "python3-ezdxf not available";
+    }
+    char dir[] = "/tmp/kxdxfXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/drawing.dxf";
+    const std::string report = std::string(dir) + "/audit.txt";
+    AcString message;
+    ASSERT_EQ(kxhost::dxf::writeDxfFile(&db, AcString::fromUtf8(path).kwszPtr(), &message),
+              Acad::eOk)
+        << message.utf8();
+    const std::string script =
+        "import sys, ezdxf\n"
+        "doc = ezdxf.readfile(sys.argv[1])\n"
+        "auditor = doc.audit()\n"
+        "out = open(sys.argv[2], 'w')\n"
+        "for e in auditor.errors: out.write('error: %s\\n' % e.message)\n"
+        "for e in auditor.fixes: out.write('fix: %s\\n' % e.message)\n"
+        "print(len(auditor.errors) + len(auditor.fixes))\n"
+        "sys.exit(1 if auditor.errors or auditor.fixes else 0)\n";
+    const std::string scriptPath = std::string(dir) + "/audit.py";
+    std::ofstream(scriptPath) << script;
+    const int rc = std::system(
+        ("/usr/bin/python3 " + scriptPath + " " + path + " " + report + " >/dev/null 2>&1")
+            .c_str());
+    std::ifstream in(report);
+    std::stringstream found;
+    found << in.rdbuf();
+    EXPECT_EQ(rc, 0) << found.str();
+    std::remove(report.c_str());
+    std::remove(scriptPath.c_str());
+    std::remove(path.c_str());
+    rmdir(dir);
+}
+
+}  // namespace
