@@ -173,6 +173,7 @@ class Reader {
                 return fail(Acad::eBadDxfSequence, name.line, "section without a name");
             }
             m_section = name.value;
+            m_entitySection = m_section == "ENTITIES" || m_section == "BLOCKS";
             if (m_section == "HEADER") {
                 es = readHeader();
             } else if (m_section == "TABLES" || m_section == "BLOCKS" || m_section == "ENTITIES" ||
@@ -369,7 +370,8 @@ class Reader {
                     if (!parseDouble(v, d)) {
                         return fail(Acad::eBadDxfSequence, g[i].line, "bad real");
                     }
-                    filer.writeDouble(code, isAngleCode(code) ? d * kPi / 180.0 : d);
+                    filer.writeDouble(code,
+                                      isAngleCode(code) && m_entitySection ? d * kPi / 180.0 : d);
                     break;
                 case AcDb::kDwgInt8:
                 case AcDb::kDwgInt16:
@@ -698,6 +700,8 @@ class Reader {
     std::unique_ptr<AcDbDatabase> m_db;
     std::map<std::wstring, AcRxClass*> m_classes;
     std::string m_section;
+    // Entity records file angles in degrees (see writeFilerItems).
+    bool m_entitySection = false;
     std::map<Adesk::UInt64, long> m_referenced;
     std::set<Adesk::UInt64> m_defined;
     AcDbObjectId m_blockTable;

@@ -492,7 +492,7 @@ class DatabaseWriter {
             w.write(102, "}");
         }
         w.write(330, idText(obj->ownerId().asOldId()));
-        if ((es = writeFilerItems(w, fields)) != Acad::eOk) {
+        if ((es = writeFilerItems(w, fields, obj->isKindOf(AcDbEntity::desc()))) != Acad::eOk) {
             return es;
         }
         resbuf* xdata = obj->xData();
@@ -511,7 +511,8 @@ class DatabaseWriter {
 
 }  // namespace
 
-Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer) {
+Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer,
+                                  bool anglesInDegrees) {
     using Kind = DxfMemoryFiler::ItemKind;
     for (const DxfMemoryFiler::Item& item : filer.items()) {
         const int code = item.code;
@@ -533,7 +534,9 @@ Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer)
                 out.writeDouble(code, item.v[0]);
                 break;
             case Kind::kAngle:
-                out.writeDouble(code, item.v[0] * 180.0 / kPi);
+                out.writeDouble(code, anglesInDegrees && code >= 50 && code <= 58
+                                          ? item.v[0] * 180.0 / kPi
+                                          : item.v[0]);
                 break;
             case Kind::kString:
             case Kind::kName:

@@ -32,9 +32,12 @@ Acad::ErrorStatus writeObjectRecord(TokenWriter& out, const AcDbObject* obj,
                                     const ACHAR* recordName);
 
 // The items of a memory filer as file groups (coordinates spread over code, code+10, code+20;
-// angles in degrees; ids and handles as hexadecimal handles, null as "0"; binary data as
-// hexadecimal chunks of at most 127 bytes).
-Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& items);
+// ids and handles as hexadecimal handles, null as "0"; binary data as hexadecimal chunks of at
+// most 127 bytes). Entities file their angles (codes 50-58) in degrees, as every reader expects
+// of them; other objects file every real as it is, so data an object keeps under those codes is
+// not altered on the way.
+Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& items,
+                                  bool anglesInDegrees);
 // A resbuf chain (extended data) the same way.
 Acad::ErrorStatus writeResbufChain(TokenWriter& out, const resbuf* chain);
 
