@@ -38,6 +38,8 @@ AcDb::DwgDataType acdbGroupCodeToType(int code) {
         {340, 349, kDwgHardPointerId},
         {350, 359, kDwgSoftOwnershipId},
         {360, 369, kDwgHardOwnershipId},
+        // Lineweights and plot style kinds: layers file them, so a reader must see numbers.
+        {370, 389, kDwgInt16},
         {410, 419, kDwgText},
         {420, 429, kDwgInt32},
         {430, 439, kDwgText},

@@ -466,6 +466,9 @@ Acad::ErrorStatus AcDbBlockTableRecord::dwgInFields(AcDbDwgFiler* filer) {
     return filer->filerStatus();
 }
 
+// A block record in a file carries its name, layout, units and explodability only. The origin
+// and the external reference flags travel on the block's BLOCK record and the entities in the
+// BLOCKS (or ENTITIES) section: the file's writer and reader put them there and back.
 Acad::ErrorStatus AcDbBlockTableRecord::dxfOutFields(AcDbDxfFiler* filer) const {
     Acad::ErrorStatus es = AcDbSymbolTableRecord::dxfOutFields(filer);
     if (es != Acad::eOk) {
@@ -473,17 +476,12 @@ Acad::ErrorStatus AcDbBlockTableRecord::dxfOutFields(AcDbDxfFiler* filer) const 
     }
     filer->writeString(100, L"AcDbBlockTableRecord");
     filer->writeString(2, name());
-    const int flags = (kxhost::isAnonymousBlockName(name()) ? 1 : 0) | (m_fromXref ? 4 : 0) |
-                      (m_fromOverlay ? 8 : 0);
-    filer->writeInt16(70, static_cast<Adesk::Int16>(flags));
-    filer->writePoint3d(10, m_origin);
+    filer->writeObjectId(340, AcDbObjectId::kNull);  // no layout objects in the host
+    filer->writeInt16(70, 0);                        // insert units: unitless
     filer->writeInt16(280, m_explodable ? 1 : 0);
     filer->writeInt16(281, static_cast<Adesk::Int16>(m_scaling));
-    filer->writeBool(290, m_annotative);
-    for (const AcDbObjectId& id : m_entities) {
-        if (!id.isErased()) {
-            filer->writeObjectId(360, id);
-        }
+    if (m_annotative) {
+        filer->writeBool(290, true);  // only when set: plain blocks keep to the common groups
     }
     return filer->filerStatus();
 }
@@ -497,22 +495,13 @@ Acad::ErrorStatus AcDbBlockTableRecord::dxfInFields(AcDbDxfFiler* filer) {
         return es;
     }
     AcString name;
-    int flags = 0;
-    AcGePoint3d origin;
     int explodable = 1;
     int scaling = 0;
     int annotative = 0;
-    AcDbObjectIdArray entities;
     es = kxhost::detail::dxfReadGroups(filer, [&](const resbuf& rb) {
         switch (rb.restype) {
             case 2:
                 name = AcString(rb.resval.rstring);
-                return true;
-            case 70:
-                flags = rb.resval.rint;
-                return true;
-            case 10:
-                origin = kxhost::detail::rbPoint(rb);
                 return true;
             case 280:
                 explodable = rb.resval.rint;
@@ -523,14 +512,10 @@ Acad::ErrorStatus AcDbBlockTableRecord::dxfInFields(AcDbDxfFiler* filer) {
             case 290:
                 annotative = rb.resval.rint;
                 return true;
-            case 360: {
-                AcDbObjectId id;
-                acdbGetObjectId(id, rb.resval.rlname);
-                if (!id.isNull()) {
-                    entities.append(id);
-                }
+            case 70:   // insert units
+            case 340:  // layout
+            case 310:  // preview image
                 return true;
-            }
             default:
                 return false;
         }
@@ -545,13 +530,9 @@ Acad::ErrorStatus AcDbBlockTableRecord::dxfInFields(AcDbDxfFiler* filer) {
         return Acad::eInvalidDxfCode;
     }
     setNameRaw(name);
-    m_fromXref = (flags & 4) != 0;
-    m_fromOverlay = (flags & 8) != 0;
-    m_origin = origin;
     m_explodable = explodable != 0;
     m_scaling = static_cast<BlockScaling>(scaling);
     m_annotative = annotative != 0;
-    m_entities = entities;
     return filer->filerStatus();
 }
 

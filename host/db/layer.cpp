@@ -173,6 +173,10 @@ Acad::ErrorStatus AcDbLayerTableRecord::dxfOutFields(AcDbDxfFiler* filer) const 
     filer->writeInt16(70, static_cast<Adesk::Int16>((m_frozen ? 1 : 0) | (m_locked ? 4 : 0)));
     const auto color = static_cast<Adesk::Int16>(m_color);
     filer->writeInt16(62, m_off ? static_cast<Adesk::Int16>(-color) : color);
+    // Linetypes and lineweights are not modelled: every layer draws continuous lines of the
+    // default weight, and says so for readers that require both groups.
+    filer->writeString(6, L"Continuous");
+    filer->writeInt16(370, -3);
     return filer->filerStatus();
 }
 
@@ -202,6 +206,9 @@ Acad::ErrorStatus AcDbLayerTableRecord::dxfInFields(AcDbDxfFiler* filer) {
             flags = item.resval.rint;
         } else if (item.restype == 62) {
             color = item.resval.rint;
+        } else if (item.restype == 6 || item.restype == 370 || item.restype == 290 ||
+                   item.restype == 390 || item.restype == 347 || item.restype == 348) {
+            // Linetype, lineweight, plotting and material: not modelled, taken and dropped.
         } else {
             kxhost::detail::releaseItemValue(item);
             filer->pushBackItem();

@@ -8,6 +8,7 @@
 
 #include "host/core/resbuf.h"
 #include "host/db/blocktable.h"
+#include "host/db/blocktablerecord.h"
 #include "host/db/database.h"
 #include "host/db/dbobject.h"
 #include "host/db/dwgfiler.h"
@@ -17,6 +18,9 @@
 #include "host/db/regapp.h"
 #include "host/db/symboltable.h"
 #include "host/dxf/dxf_tokens.h"
+#include "host/entities/attrib.h"
+#include "host/entities/blockref.h"
+#include "host/entities/entity.h"
 #include "host/entities/proxyentity.h"
 #include "host/rx/rxobject.h"
 
@@ -269,6 +273,9 @@ class Reader {
         Group g;
         Acad::ErrorStatus es;
         std::vector<Group> groups;
+        // Neither a table nor a sequence of attributes runs on into the next section.
+        m_skippingTable = false;
+        m_attributesOf.setNull();
         while ((es = m_tokens.next(g)) == Acad::eOk) {
             if (g.code != 0) {
                 return fail(Acad::eBadDxfSequence, g.line, "expected group 0");
@@ -279,17 +286,32 @@ class Reader {
             if ((es = collect(groups)) != Acad::eOk) {
                 return es;
             }
+            // Tables the host does not model (viewports, linetypes, styles, views, coordinate
+            // systems, dimension styles) are passed over with their records.
+            if (g.value == "TABLE" && !groups.empty() && groups[0].code == 2 &&
+                groups[0].value != "LAYER" && groups[0].value != "APPID" &&
+                groups[0].value != "BLOCK_RECORD") {
+                m_skippingTable = true;
+            }
+            if (m_skippingTable) {
+                noteMarker(groups);
+                if (g.value == "ENDTAB") {
+                    m_skippingTable = false;
+                }
+                continue;
+            }
+            if (g.value == "SEQEND") {
+                m_attributesOf.setNull();
+            } else if (g.value != "ATTRIB") {
+                // Only attributes continue a reference's sequence; anything else ends it.
+                m_attributesOf.setNull();
+            }
+            if (g.value == "BLOCK" && (es = readBlockBegin(g, groups)) != Acad::eOk) {
+                return es;
+            }
             if (g.value == "ENDTAB" || g.value == "BLOCK" || g.value == "ENDBLK" ||
                 g.value == "SEQEND") {
-                // Markers the host keeps no object for. Their handles were taken above the
-                // drawing's seed by the writer; they are noted so the seed can go back there.
-                for (const Group& m : groups) {
-                    Adesk::UInt64 h = 0;
-                    if (m.code == 5 && parseHandle(m.value, h) &&
-                        (m_minMarker == 0 || h < m_minMarker)) {
-                        m_minMarker = h;
-                    }
-                }
+                noteMarker(groups);
                 continue;
             }
             if ((es = readRecord(g, groups)) != Acad::eOk) {
@@ -299,6 +321,66 @@ class Reader {
         return es == Acad::eEndOfFile
                    ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside a section")
                    : es;
+    }
+
+    // Markers and records the host keeps no object for. Their handles were taken above the
+    // drawing's seed by the writer; they are noted so the seed can go back there.
+    void noteMarker(const std::vector<Group>& groups) {
+        for (const Group& m : groups) {
+            Adesk::UInt64 h = 0;
+            if ((m.code == 5 || m.code == 105) && parseHandle(m.value, h) &&
+                (m_minMarker == 0 || h < m_minMarker)) {
+                m_minMarker = h;
+            }
+        }
+    }
+
+    // A BLOCK record gives its block record (named by 330, else by 2) the origin and the
+    // external reference flags; the record itself came with the tables.
+    Acad::ErrorStatus readBlockBegin(const Group& start, const std::vector<Group>& groups) {
+        AcDbObjectId owner;
+        std::string name;
+        double origin[3] = {0.0, 0.0, 0.0};
+        Adesk::Int64 flags = 0;
+        Acad::ErrorStatus es;
+        for (const Group& m : groups) {
+            bool ok = true;
+            if (m.code == 330) {
+                if ((es = idFor(m, owner)) != Acad::eOk) {
+                    return es;
+                }
+            } else if (m.code == 2) {
+                name = m.value;
+            } else if (m.code == 10 || m.code == 20 || m.code == 30) {
+                ok = parseDouble(m.value, origin[m.code / 10 - 1]);
+            } else if (m.code == 70) {
+                ok = parseInt64(m.value, flags);
+            }
+            if (!ok) {
+                return fail(Acad::eBadDxfSequence, m.line, "bad value in BLOCK");
+            }
+        }
+        if (owner.isNull() && !name.empty()) {
+            AcDbBlockTable* table = nullptr;
+            if (acdbOpenObject(table, m_blockTable, AcDb::kForRead) == Acad::eOk) {
+                owner = table->findRecord(decodeText(name).c_str(), false);
+                table->close();
+            }
+        }
+        AcDbBlockTableRecord* block = nullptr;
+        if (owner.isNull() || acdbOpenObject(block, owner, AcDb::kForWrite) != Acad::eOk) {
+            return fail(Acad::eBadDxfSequence, start.line, "BLOCK without its block record");
+        }
+        es = block->setOrigin(AcGePoint3d(origin[0], origin[1], origin[2]));
+        if (es == Acad::eOk) {
+            es = block->setIsFromExternalReference((flags & 4) != 0);
+        }
+        if (es == Acad::eOk) {
+            es = block->setIsFromOverlayReference((flags & 8) != 0);
+        }
+        block->close();
+        return es == Acad::eOk ? Acad::eOk
+                               : fail(es, start.line, "BLOCK not accepted by its block record");
     }
 
     // The id for a handle in the file, reserved when its object has not been read yet.
@@ -528,8 +610,10 @@ class Reader {
             }
             ++i;
         }
+        // Extended data starts with its application name (1001). Objects file groups of the
+        // 1010-1071 range among their own fields, so only 1001 ends them.
         std::size_t end = i;
-        while (end < g.size() && g[end].code < 1000) {
+        while (end < g.size() && g[end].code != 1001) {
             ++end;
         }
 
@@ -574,9 +658,44 @@ class Reader {
             }
             obj = made.get();
         }
+        // Attributes belong to the reference they follow and join the drawing through it.
+        auto* attribute = inUse ? nullptr : AcDbAttribute::cast(obj);
+        const bool isReference = AcDbBlockReference::cast(obj) != nullptr;
+        if (attribute != nullptr &&
+            (m_attributesOf.isNull() || (!owner.isNull() && owner != m_attributesOf))) {
+            return fail(Acad::eBadDxfSequence, start.line,
+                        "attribute outside the attributes of a block reference");
+        }
         es = fillObject(obj, g, i, end, owner, ext, reactors, start.line);
         if (inUse) {
             obj->close();
+        } else if (es == Acad::eOk && attribute != nullptr) {
+            AcDbBlockReference* ref = nullptr;
+            if ((es = acdbOpenObject(ref, m_attributesOf, AcDb::kForWrite)) != Acad::eOk) {
+                return fail(es, handleLine, "cannot open the attribute's reference");
+            }
+            AcDbObjectId id;
+            es = ref->appendAttribute(id, attribute);
+            ref->close();
+            if (es != Acad::eOk) {
+                return fail(es, handleLine, "attribute cannot be added");
+            }
+            made.release()->close();
+        } else if (es == Acad::eOk && AcDbEntity::cast(obj) != nullptr && isBlockRecord(owner)) {
+            // Entities join the block that owns them in the order the file lists them.
+            AcDbBlockTableRecord* block = nullptr;
+            if ((es = acdbOpenObject(block, owner, AcDb::kForWrite)) != Acad::eOk) {
+                return fail(es, handleLine, "cannot open the entity's block");
+            }
+            AcDbObjectId id;
+            es = block->appendAcDbEntity(id, AcDbEntity::cast(obj));
+            block->close();
+            if (!id.isNull()) {
+                made.release()->close();  // resident now, even when a later step failed
+            }
+            if (es != Acad::eOk) {
+                return fail(es, handleLine, "entity cannot be added to its block");
+            }
         } else if (es == Acad::eOk) {
             AcDbObjectId id;
             if ((es = addObject(id, obj, owner)) != Acad::eOk) {
@@ -588,6 +707,15 @@ class Reader {
             return es;
         }
         m_defined.insert(handle);
+        if (isReference) {
+            // Group 66 = 1: ATTRIB records up to a SEQEND follow.
+            for (std::size_t k = i; k < end; ++k) {
+                Adesk::Int64 follow = 0;
+                if (g[k].code == 66 && parseInt64(g[k].value, follow) && follow == 1) {
+                    m_db->getAcDbObjectId(m_attributesOf, false, AcDbHandle(handle));
+                }
+            }
+        }
         // Later records look blocks and layers up by name (a reference names its block), so the
         // tables are installed as soon as they are read.
         if (start.value == "TABLE" && (tableName == "BLOCK_RECORD" || tableName == "LAYER")) {
@@ -600,6 +728,16 @@ class Reader {
             }
         }
         return Acad::eOk;
+    }
+
+    bool isBlockRecord(const AcDbObjectId& id) {
+        AcDbObject* obj = nullptr;
+        if (id.isNull() || acdbOpenObject(obj, id, AcDb::kForRead) != Acad::eOk) {
+            return false;
+        }
+        const bool block = AcDbBlockTableRecord::cast(obj) != nullptr;
+        obj->close();
+        return block;
     }
 
     // Table records join their table (which lists them); everything else joins the database
@@ -706,6 +844,10 @@ class Reader {
     std::set<Adesk::UInt64> m_defined;
     AcDbObjectId m_blockTable;
     AcDbObjectId m_layerTable;
+    // Inside a table the host does not model.
+    bool m_skippingTable = false;
+    // The reference whose ATTRIB records are being read (null outside such a sequence).
+    AcDbObjectId m_attributesOf;
     Adesk::UInt64 m_seed = 0;
     Adesk::UInt64 m_minMarker = 0;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -17,7 +18,9 @@
 #include "host/db/proxy.h"
 #include "host/db/regapp.h"
 #include "host/db/symboltable.h"
+#include "host/entities/blockref.h"
 #include "host/entities/entity.h"
+#include "host/entities/objectiterator.h"
 #include "host/entities/proxyentity.h"
 
 namespace kxhost {
@@ -322,13 +325,115 @@ class DatabaseWriter {
         return w.status();
     }
 
+    // Tables the host does not model are written with the minimal records readers expect
+    // (the active viewport, the three basic linetypes, the Standard text and dimension styles).
+    // Like the BLOCK markers they take handles above the seed; the reader passes them over.
+    std::string fixedTableHead(TokenWriter& w, const char* name, int count) {
+        const std::string handle = formatHandle(m_nextHandle++);
+        w.write(0, "TABLE");
+        w.write(2, name);
+        w.write(5, handle);
+        w.write(330, "0");
+        w.write(100, "AcDbSymbolTable");
+        w.writeInt(70, count);
+        return handle;
+    }
+
+    void fixedRecordHead(TokenWriter& w, const char* record, const std::string& table,
+                         const char* subclass, const char* name, int handleCode = 5) {
+        w.write(0, record);
+        w.writeHandle(handleCode, m_nextHandle++);
+        w.write(330, table);
+        w.write(100, "AcDbSymbolTableRecord");
+        w.write(100, subclass);
+        w.write(2, name);
+        w.writeInt(70, 0);
+    }
+
+    void writeFixedTablesBeforeLayers(TokenWriter& w) {
+        std::string table = fixedTableHead(w, "VPORT", 1);
+        fixedRecordHead(w, "VPORT", table, "AcDbViewportTableRecord", "*Active");
+        const double zero[2] = {0.0, 0.0};
+        const double one[2] = {1.0, 1.0};
+        const double ten[2] = {10.0, 10.0};
+        const double up[3] = {0.0, 0.0, 1.0};
+        const double origin[3] = {0.0, 0.0, 0.0};
+        writeCoords(w, 10, zero, 2);  // lower left corner
+        writeCoords(w, 11, one, 2);   // upper right corner
+        writeCoords(w, 12, zero, 2);  // view centre
+        writeCoords(w, 13, zero, 2);  // snap base
+        writeCoords(w, 14, ten, 2);   // snap spacing
+        writeCoords(w, 15, ten, 2);   // grid spacing
+        writeCoords(w, 16, up, 3);    // view direction
+        writeCoords(w, 17, origin, 3);
+        w.writeDouble(40, 100.0);  // view height
+        w.writeDouble(41, 1.0);    // aspect ratio
+        w.writeDouble(42, 50.0);   // lens length
+        w.writeDouble(43, 0.0);
+        w.writeDouble(44, 0.0);
+        w.writeDouble(50, 0.0);
+        w.writeDouble(51, 0.0);
+        w.writeInt(71, 0);
+        w.writeInt(72, 100);
+        w.writeInt(73, 1);
+        w.writeInt(74, 3);
+        w.writeInt(75, 0);
+        w.writeInt(76, 0);
+        w.writeInt(77, 0);
+        w.writeInt(78, 0);
+        w.write(0, "ENDTAB");
+
+        table = fixedTableHead(w, "LTYPE", 3);
+        for (const char* name : {"ByBlock", "ByLayer", "Continuous"}) {
+            fixedRecordHead(w, "LTYPE", table, "AcDbLinetypeTableRecord", name);
+            w.write(3, std::string(name) == "Continuous" ? "Solid line" : "");
+            w.writeInt(72, 65);
+            w.writeInt(73, 0);
+            w.writeDouble(40, 0.0);
+        }
+        w.write(0, "ENDTAB");
+    }
+
+    void writeFixedTablesAfterLayers(TokenWriter& w) {
+        const std::string table = fixedTableHead(w, "STYLE", 1);
+        fixedRecordHead(w, "STYLE", table, "AcDbTextStyleTableRecord", "Standard");
+        w.writeDouble(40, 0.0);  // fixed height: none
+        w.writeDouble(41, 1.0);  // width factor
+        w.writeDouble(50, 0.0);  // oblique angle
+        w.writeInt(71, 0);
+        w.writeDouble(42, 2.5);  // last height used
+        w.write(3, "txt");
+        w.write(4, "");
+        w.write(0, "ENDTAB");
+        fixedTableHead(w, "VIEW", 0);
+        w.write(0, "ENDTAB");
+        fixedTableHead(w, "UCS", 0);
+        w.write(0, "ENDTAB");
+    }
+
+    void writeFixedDimStyles(TokenWriter& w) {
+        const std::string table = fixedTableHead(w, "DIMSTYLE", 1);
+        w.write(100, "AcDbDimStyleTable");
+        w.writeInt(71, 0);
+        // Dimension styles carry their handle under 105.
+        fixedRecordHead(w, "DIMSTYLE", table, "AcDbDimStyleTableRecord", "Standard", 105);
+        w.write(0, "ENDTAB");
+    }
+
     Acad::ErrorStatus writeTables(TokenWriter& w) {
         w.write(0, "SECTION");
         w.write(2, "TABLES");
         Acad::ErrorStatus es;
-        if ((es = writeTable(w, m_db->layerTableId(), "LAYER")) != Acad::eOk ||
-            (es = writeTable(w, m_db->regAppTableId(), "APPID")) != Acad::eOk ||
-            (es = writeTable(w, m_db->blockTableId(), "BLOCK_RECORD")) != Acad::eOk) {
+        writeFixedTablesBeforeLayers(w);
+        if ((es = writeTable(w, m_db->layerTableId(), "LAYER")) != Acad::eOk) {
+            return es;
+        }
+        writeFixedTablesAfterLayers(w);
+        if ((es = writeTable(w, m_db->regAppTableId(), "APPID")) != Acad::eOk) {
+            return es;
+        }
+        writeFixedDimStyles(w);
+        if ((es = writeTable(w, m_db->blockTableId(), "BLOCK_RECORD")) != Acad::eOk) {
             return es;
         }
         w.write(0, "ENDSEC");
@@ -352,9 +457,57 @@ class DatabaseWriter {
                 break;
             }
             es = writeRecord(w, ent.obj, recordNameOf(ent.obj), nullptr);
+            if (es == Acad::eOk) {
+                if (const auto* ref = AcDbBlockReference::cast(ent.obj)) {
+                    es = writeAttributes(w, ref);
+                }
+            }
         }
         delete it;
         return es;
+    }
+
+    // A reference's attributes follow it as ATTRIB records closed by a SEQEND (the reference
+    // says so with its group 66); they are owned by the reference, so their 330 names it.
+    Acad::ErrorStatus writeAttributes(TokenWriter& w, const AcDbBlockReference* ref) {
+        bool any = false;
+        Acad::ErrorStatus es = Acad::eOk;
+        std::unique_ptr<AcDbObjectIterator> it(ref->attributeIterator());
+        if (it == nullptr) {
+            return fail(Acad::eOutOfMemory, L"cannot walk attributes");
+        }
+        for (it->start(); !it->done(); it->step()) {
+            const AcDbObjectId id = it->objectId();
+            if (id.isNull() || id.isErased()) {
+                continue;
+            }
+            ReadOpen att;
+            if ((es = att.open(id)) != Acad::eOk) {
+                return fail(es, L"cannot open an attribute");
+            }
+            if ((es = writeRecord(w, att.obj, recordNameOf(att.obj), nullptr)) != Acad::eOk) {
+                return es;
+            }
+            any = true;
+        }
+        if (any) {
+            w.write(0, "SEQEND");
+            w.writeHandle(5, m_nextHandle++);
+            w.write(330, formatHandle(ref->objectId().handle().value()));
+            w.write(100, "AcDbEntity");
+            w.write(8, encodeText(layerNameOf(ref)));
+        }
+        return w.status();
+    }
+
+    static std::wstring layerNameOf(const AcDbEntity* ent) {
+        ReadOpen layer;
+        if (layer.open(ent->layerId()) == Acad::eOk) {
+            if (const auto* rec = AcDbLayerTableRecord::cast(layer.obj)) {
+                return rec->name();
+            }
+        }
+        return L"0";
     }
 
     Acad::ErrorStatus writeBlocks(TokenWriter& w) {
@@ -381,7 +534,10 @@ class DatabaseWriter {
             w.write(8, "0");
             w.write(100, "AcDbBlockBegin");
             w.write(2, encodeText(block->name()));
-            w.writeInt(70, block->isAnonymous() ? 1 : 0);
+            // The origin and the external reference flags live here, not on the block record.
+            w.writeInt(70, (block->isAnonymous() ? 1 : 0) |
+                               (block->isFromExternalReference() ? 4 : 0) |
+                               (block->isFromOverlayReference() ? 8 : 0));
             writeCoords(w, 10, v, 3);
             w.write(3, encodeText(block->name()));
             w.write(1, "");

@@ -655,7 +655,13 @@ Acad::ErrorStatus AcDbBlockReference::dxfOutFields(AcDbDxfFiler* filer) const {
     }
     const auto* block = AcDbBlockTableRecord::cast(residentObject(m_block));
     filer->writeString(100, L"AcDbBlockReference");
-    filer->writeInt16(66, m_attributes.isEmpty() ? 0 : 1);
+    // The attributes themselves follow the reference in a file (ATTRIB records up to a
+    // SEQEND); 66 tells readers to expect them.
+    bool attributesFollow = false;
+    for (const AcDbObjectId& id : m_attributes) {
+        attributesFollow = attributesFollow || !id.isErased();
+    }
+    filer->writeInt16(66, attributesFollow ? 1 : 0);
     filer->writeString(2, block != nullptr ? block->name() : L"");
     filer->writePoint3d(10, m_position);
     filer->writeDouble(41, m_scale.sx);
@@ -663,11 +669,6 @@ Acad::ErrorStatus AcDbBlockReference::dxfOutFields(AcDbDxfFiler* filer) const {
     filer->writeDouble(43, m_scale.sz);
     filer->writeAngle(50, m_rotation);
     filer->writeVector3d(210, m_normal);
-    for (const AcDbObjectId& id : m_attributes) {
-        if (!id.isErased()) {
-            filer->writeObjectId(360, id);
-        }
-    }
     return filer->filerStatus();
 }
 
@@ -741,6 +742,10 @@ Acad::ErrorStatus AcDbBlockReference::dxfInFields(AcDbDxfFiler* filer) {
     m_scale = scale;
     m_rotation = normalizeAngle(rotation);
     m_normal = normal;
-    m_attributes = attributes;
+    // Files list no attributes here (their reader appends the ATTRIB records that follow);
+    // 360 groups are still taken from files of earlier versions of the host.
+    if (!attributes.isEmpty()) {
+        m_attributes = attributes;
+    }
     return filer->filerStatus();
 }

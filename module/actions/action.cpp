@@ -129,30 +129,12 @@ EdgeResult addCheckedEdge(KxDbImpTagAction& imp, KxNodeId target, Acad::ErrorSta
 
 // --- Public forwarders ------------------------------------------------------------------------
 
-AcGePoint3d KxDbTagAction::displayLocation() const {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->displayLocation() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbTagAction::setDisplayLocation(const AcGePoint3d& point) {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->setDisplayLocation(point) : Acad::eNullObjectPointer;
-}
-
-AcDbObjectIdArray KxDbTagAction::selectionSet() const {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->selectionSet() : AcDbObjectIdArray();
-}
-
-Acad::ErrorStatus KxDbTagAction::setSelectionSet(const AcDbObjectIdArray& ids) {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->setSelectionSet(ids) : Acad::eNullObjectPointer;
-}
-
-AcDbObjectIdArray KxDbTagAction::dependentElementIds() const {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->dependentElementIds() : AcDbObjectIdArray();
-}
+KX_FORWARD(AcGePoint3d, KxDbTagAction, displayLocation, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbTagAction, setDisplayLocation, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcDbObjectIdArray, KxDbTagAction, selectionSet, (), (), const, AcDbObjectIdArray())
+KX_FORWARD_STATUS(KxDbTagAction, setSelectionSet, (const AcDbObjectIdArray& ids), (ids), )
+KX_FORWARD(AcDbObjectIdArray, KxDbTagAction, dependentElementIds, (), (), const,
+           AcDbObjectIdArray())
 
 Acad::ErrorStatus KxDbTagAction::openParameter(AcDbObject*& param, AcDb::OpenMode mode) const {
     param = nullptr;
@@ -160,41 +142,18 @@ Acad::ErrorStatus KxDbTagAction::openParameter(AcDbObject*& param, AcDb::OpenMod
     return imp != nullptr ? imp->openParameter(param, mode) : Acad::eNullObjectPointer;
 }
 
-KxNodeId KxDbTagAction::parameterNodeId() const {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->parameterNodeId() : 0;
-}
-
-Acad::ErrorStatus KxDbTagAction::transformInstanceBy(const AcGeMatrix3d& xform) {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->transformInstanceBy(xform) : Acad::eNullObjectPointer;
-}
-
-KxDbParamActionLink::Kind KxDbTagAction::actionLinkKind() const {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->actionLinkKind() : kOtherKind;
-}
+KX_FORWARD(KxNodeId, KxDbTagAction, parameterNodeId, (), (), const, 0)
+KX_FORWARD_STATUS(KxDbTagAction, transformInstanceBy, (const AcGeMatrix3d& xform), (xform), )
+KX_FORWARD(KxDbParamActionLink::Kind, KxDbTagAction, actionLinkKind, (), (), const, kOtherKind)
 
 KxNodeId KxDbTagAction::actionLinkParameterId() const {
     return parameterNodeId();
 }
 
-void KxDbTagAction::actionLinkSelection(AcDbObjectIdArray& ids) const {
-    KxDbImpTagAction* imp = impOf(this);
-    if (imp != nullptr) {
-        imp->actionLinkSelection(ids);
-    }
-}
-
-bool KxDbTagAction::actionLinkHasOwnList() const {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr && imp->actionLinkHasOwnList();
-}
-
-Acad::ErrorStatus KxDbTagAction::actionLinkReapplySelection() {
-    KxDbImpTagAction* imp = impOf(this);
-    return imp != nullptr ? imp->actionLinkReapplySelection() : Acad::eNullObjectPointer;
-}
+KX_FORWARD(void, KxDbTagAction, actionLinkSelection, (AcDbObjectIdArray & ids), (ids), const,
+           (void)0)
+KX_FORWARD(bool, KxDbTagAction, actionLinkHasOwnList, (), (), const, false)
+KX_FORWARD_STATUS(KxDbTagAction, actionLinkReapplySelection, (), (), )
 
 // --- Implementation: plain fields -------------------------------------------------------------
 

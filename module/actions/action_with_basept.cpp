@@ -32,35 +32,12 @@ bool carriesDependentAndOffset(const Filer* filer) {
 
 // --- Public forwarders ------------------------------------------------------------------------
 
-AcGePoint3d KxDbTagActionWithBasePt::basePoint() const {
-    KxDbImpTagActionWithBasePt* imp = impOf(this);
-    return imp != nullptr ? imp->basePoint() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbTagActionWithBasePt::setBasePoint(const AcGePoint3d& point) {
-    KxDbImpTagActionWithBasePt* imp = impOf(this);
-    return imp != nullptr ? imp->setBasePoint(point) : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagActionWithBasePt::isDependent() const {
-    KxDbImpTagActionWithBasePt* imp = impOf(this);
-    return imp != nullptr && imp->isDependent();
-}
-
-Acad::ErrorStatus KxDbTagActionWithBasePt::setDependent(bool dependent) {
-    KxDbImpTagActionWithBasePt* imp = impOf(this);
-    return imp != nullptr ? imp->setDependent(dependent) : Acad::eNullObjectPointer;
-}
-
-AcGeVector3d KxDbTagActionWithBasePt::baseOffset() const {
-    KxDbImpTagActionWithBasePt* imp = impOf(this);
-    return imp != nullptr ? imp->baseOffset() : AcGeVector3d();
-}
-
-Acad::ErrorStatus KxDbTagActionWithBasePt::setBaseOffset(const AcGeVector3d& offset) {
-    KxDbImpTagActionWithBasePt* imp = impOf(this);
-    return imp != nullptr ? imp->setBaseOffset(offset) : Acad::eNullObjectPointer;
-}
+KX_FORWARD(AcGePoint3d, KxDbTagActionWithBasePt, basePoint, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbTagActionWithBasePt, setBasePoint, (const AcGePoint3d& point), (point), )
+KX_FORWARD(bool, KxDbTagActionWithBasePt, isDependent, (), (), const, false)
+KX_FORWARD_STATUS(KxDbTagActionWithBasePt, setDependent, (bool dependent), (dependent), )
+KX_FORWARD(AcGeVector3d, KxDbTagActionWithBasePt, baseOffset, (), (), const, AcGeVector3d())
+KX_FORWARD_STATUS(KxDbTagActionWithBasePt, setBaseOffset, (const AcGeVector3d& offset), (offset), )
 
 // --- Implementation ---------------------------------------------------------------------------
 

@@ -155,15 +155,8 @@ Acad::ErrorStatus readDxfIndices(AcDbDxfFiler* filer, int countCode, AcDbIntArra
 // ---------------------------------------------------------------------------------------------
 // Public forwarders
 
-AcGePoint2dArray KxDbTagStretchAction::stretchFrame() const {
-    KxDbImpTagStretchAction* imp = impOf(this);
-    return imp != nullptr ? imp->stretchFrame() : AcGePoint2dArray();
-}
-
-Acad::ErrorStatus KxDbTagStretchAction::setStretchFrame(const AcGePoint2dArray& frame) {
-    KxDbImpTagStretchAction* imp = impOf(this);
-    return imp != nullptr ? imp->setStretchFrame(frame) : Acad::eNullObjectPointer;
-}
+KX_FORWARD(AcGePoint2dArray, KxDbTagStretchAction, stretchFrame, (), (), const, AcGePoint2dArray())
+KX_FORWARD_STATUS(KxDbTagStretchAction, setStretchFrame, (const AcGePoint2dArray& frame), (frame), )
 
 // ---------------------------------------------------------------------------------------------
 // Settings and connections

@@ -38,174 +38,53 @@ constexpr Adesk::Int32 kHeaderlessMinor = 67;
 
 // --- Public element: one-line forwarders ------------------------------------------------------
 
-Acad::ErrorStatus KxDbTagElement::getConnectionNames(AcStringArray& names) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getConnectionNames(names) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagElement, getConnectionNames, (AcStringArray & names), (names), const)
+KX_FORWARD(bool, KxDbTagElement, hasConnection, (const ACHAR* name), (name), const, false)
+KX_FORWARD_STATUS(KxDbTagElement, getConnectionType, (const ACHAR* name, AcDb::DwgDataType& kind),
+                  (name, kind), const)
+KX_FORWARD_STATUS(KxDbTagElement, getConnectionValue,
+                  (const ACHAR* name, KxDbTagEvalVariant& value), (name, value), const)
+KX_FORWARD_STATUS(KxDbTagElement, connectTo,
+                  (const ACHAR* name, KxNodeId otherId, const ACHAR* otherName),
+                  (name, otherId, otherName), )
 
-bool KxDbTagElement::hasConnection(const ACHAR* name) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr && imp->hasConnection(name);
-}
+KX_FORWARD_STATUS(KxDbTagElement, disconnectFrom,
+                  (const ACHAR* name, KxNodeId otherId, const ACHAR* otherName),
+                  (name, otherId, otherName), )
+KX_FORWARD(bool, KxDbTagElement, canConnectTo,
+           (const ACHAR* name, KxNodeId otherId, const ACHAR* otherName),
+           (name, otherId, otherName), const, false)
+KX_FORWARD_STATUS(KxDbTagElement, getConnectedNodes, (const ACHAR* name, KxNodeIdArray& ids),
+                  (name, ids), const)
 
-Acad::ErrorStatus KxDbTagElement::getConnectionType(const ACHAR* name,
-                                                    AcDb::DwgDataType& kind) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getConnectionType(name, kind) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::getConnectionValue(const ACHAR* name,
-                                                     KxDbTagEvalVariant& value) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getConnectionValue(name, value) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::connectTo(const ACHAR* name, KxNodeId otherId,
-                                            const ACHAR* otherName) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->connectTo(name, otherId, otherName) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::disconnectFrom(const ACHAR* name, KxNodeId otherId,
-                                                 const ACHAR* otherName) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->disconnectFrom(name, otherId, otherName)
-                          : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagElement::canConnectTo(const ACHAR* name, KxNodeId otherId,
-                                  const ACHAR* otherName) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr && imp->canConnectTo(name, otherId, otherName);
-}
-
-Acad::ErrorStatus KxDbTagElement::getConnectedNodes(const ACHAR* name, KxNodeIdArray& ids) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getConnectedNodes(name, ids) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::getConnectedConnections(const ACHAR* name, KxNodeId nodeId,
-                                                          AcStringArray& names) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getConnectedConnections(name, nodeId, names)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::addedToGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->addedToGraph(graph) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::removedFromGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->removedFromGraph(graph) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::nodeRemoved(KxNodeId id) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->nodeRemoved(id) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::edgeRemoved(KxNodeId otherId) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->edgeRemoved(otherId) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::edgeAdded(KxNodeId sourceId, KxNodeId targetId,
-                                            bool bidirectional) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->edgeAdded(sourceId, targetId, bidirectional)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::attachToGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->attachToGraph(graph) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::setOwnerGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->setOwnerGraph(graph) : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagElement::evaluatesOnLoad() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->evaluatesOnLoad() : true;
-}
-
-void KxDbTagElement::getExtraActivation(KxNodeIdArray& ids) const {
-    if (KxDbImpTagElement* imp = impOf(this)) {
-        imp->getExtraActivation(ids);
-    }
-}
-
-void KxDbTagElement::beginEvaluation(bool isActive) {
-    if (KxDbImpTagElement* imp = impOf(this)) {
-        imp->beginEvaluation(isActive);
-    }
-}
-
-void KxDbTagElement::evaluationSucceeded(bool isActive) {
-    if (KxDbImpTagElement* imp = impOf(this)) {
-        imp->evaluationSucceeded(isActive);
-    }
-}
-
-void KxDbTagElement::evaluationFailed(bool isActive) {
-    if (KxDbImpTagElement* imp = impOf(this)) {
-        imp->evaluationFailed(isActive);
-    }
-}
-
-Acad::ErrorStatus KxDbTagElement::evaluate(KxDbTagEvalContext* context) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->evaluate(context) : Acad::eNullObjectPointer;
-}
-
-AcString KxDbTagElement::getName() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getName() : AcString();
-}
-
-Acad::ErrorStatus KxDbTagElement::setName(const ACHAR* name) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->setName(name) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::clearElementStateFlag() {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->clearElementStateFlag() : Acad::eNullObjectPointer;
-}
-
-Adesk::Int32 KxDbTagElement::elementStateFlag() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->elementStateFlag() : 0;
-}
-
-Acad::ErrorStatus KxDbTagElement::applyInstanceData(const resbuf*& cursor) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->applyInstanceData(cursor) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::setInstanceData(const resbuf*& cursor, int option) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->setInstanceData(cursor, option) : Acad::eNullObjectPointer;
-}
-
-Adesk::Int32 KxDbTagElement::instanceDataVersionMajor() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->instanceDataVersionMajor() : 0;
-}
-
-Adesk::Int32 KxDbTagElement::instanceDataVersionMinor() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->instanceDataVersionMinor() : 0;
-}
-
-bool KxDbTagElement::hasInstanceData() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr && imp->hasInstanceData();
-}
+KX_FORWARD_STATUS(KxDbTagElement, getConnectedConnections,
+                  (const ACHAR* name, KxNodeId nodeId, AcStringArray& names), (name, nodeId, names),
+                  const)
+KX_FORWARD_STATUS(KxDbTagElement, addedToGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD_STATUS(KxDbTagElement, removedFromGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD_STATUS(KxDbTagElement, nodeRemoved, (KxNodeId id), (id), )
+KX_FORWARD_STATUS(KxDbTagElement, edgeRemoved, (KxNodeId otherId), (otherId), )
+KX_FORWARD_STATUS(KxDbTagElement, edgeAdded,
+                  (KxNodeId sourceId, KxNodeId targetId, bool bidirectional),
+                  (sourceId, targetId, bidirectional), )
+KX_FORWARD_STATUS(KxDbTagElement, attachToGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD_STATUS(KxDbTagElement, setOwnerGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD(bool, KxDbTagElement, evaluatesOnLoad, (), (), const, true)
+KX_FORWARD(void, KxDbTagElement, getExtraActivation, (KxNodeIdArray & ids), (ids), const, (void)0)
+KX_FORWARD(void, KxDbTagElement, beginEvaluation, (bool isActive), (isActive), , (void)0)
+KX_FORWARD(void, KxDbTagElement, evaluationSucceeded, (bool isActive), (isActive), , (void)0)
+KX_FORWARD(void, KxDbTagElement, evaluationFailed, (bool isActive), (isActive), , (void)0)
+KX_FORWARD_STATUS(KxDbTagElement, evaluate, (KxDbTagEvalContext * context), (context), )
+KX_FORWARD(AcString, KxDbTagElement, getName, (), (), const, AcString())
+KX_FORWARD_STATUS(KxDbTagElement, setName, (const ACHAR* name), (name), )
+KX_FORWARD_STATUS(KxDbTagElement, clearElementStateFlag, (), (), )
+KX_FORWARD(Adesk::Int32, KxDbTagElement, elementStateFlag, (), (), const, 0)
+KX_FORWARD_STATUS(KxDbTagElement, applyInstanceData, (const resbuf*& cursor), (cursor), )
+KX_FORWARD_STATUS(KxDbTagElement, setInstanceData, (const resbuf*& cursor, int option),
+                  (cursor, option), )
+KX_FORWARD(Adesk::Int32, KxDbTagElement, instanceDataVersionMajor, (), (), const, 0)
+KX_FORWARD(Adesk::Int32, KxDbTagElement, instanceDataVersionMinor, (), (), const, 0)
+KX_FORWARD(bool, KxDbTagElement, hasInstanceData, (), (), const, false)
 
 Acad::ErrorStatus KxDbTagElement::getInstanceData(resbuf*& chain) const {
     chain = nullptr;
@@ -213,42 +92,14 @@ Acad::ErrorStatus KxDbTagElement::getInstanceData(resbuf*& chain) const {
     return imp != nullptr ? imp->getInstanceData(chain) : Acad::eNullObjectPointer;
 }
 
-void KxDbTagElement::setDisplayFlag(Adesk::Int32 flag) {
-    if (KxDbImpTagElement* imp = impOf(this)) {
-        imp->setDisplayFlag(flag);
-    }
-}
-
-Adesk::Int32 KxDbTagElement::displayFlag() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->displayFlag() : 1;
-}
-
-Acad::ErrorStatus KxDbTagElement::getGripPoints(AcGePoint3dArray& points) const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->getGripPoints(points) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::moveGripPointsAt(const AcDbIntArray& indices,
-                                                   const AcGeVector3d& offset) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->moveGripPointsAt(indices, offset) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagElement::transformBy(const AcGeMatrix3d& xform) {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->transformBy(xform) : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagElement::wantsHistory() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr && imp->wantsHistory();
-}
-
-int KxDbTagElement::historyMergeMode() const {
-    KxDbImpTagElement* imp = impOf(this);
-    return imp != nullptr ? imp->historyMergeMode() : 2;
-}
+KX_FORWARD(void, KxDbTagElement, setDisplayFlag, (Adesk::Int32 flag), (flag), , (void)0)
+KX_FORWARD(Adesk::Int32, KxDbTagElement, displayFlag, (), (), const, 1)
+KX_FORWARD_STATUS(KxDbTagElement, getGripPoints, (AcGePoint3dArray & points), (points), const)
+KX_FORWARD_STATUS(KxDbTagElement, moveGripPointsAt,
+                  (const AcDbIntArray& indices, const AcGeVector3d& offset), (indices, offset), )
+KX_FORWARD_STATUS(KxDbTagElement, transformBy, (const AcGeMatrix3d& xform), (xform), )
+KX_FORWARD(bool, KxDbTagElement, wantsHistory, (), (), const, false)
+KX_FORWARD(int, KxDbTagElement, historyMergeMode, (), (), const, 2)
 
 // --- Implementation: connection protocol defaults ---------------------------------------------
 

@@ -33,10 +33,7 @@ KxNodeId KxDbTagEvalExpr::getNodeId() const {
     return imp != nullptr ? imp->nodeId() : 0;
 }
 
-Acad::ErrorStatus KxDbTagEvalExpr::setNodeId(KxNodeId id) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->setNodeId(id) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagEvalExpr, setNodeId, (KxNodeId id), (id), )
 
 Acad::ErrorStatus KxDbTagEvalExpr::openOwnerGraph(KxDbTagEvalGraph*& graph,
                                                   AcDb::OpenMode mode) const {
@@ -45,83 +42,22 @@ Acad::ErrorStatus KxDbTagEvalExpr::openOwnerGraph(KxDbTagEvalGraph*& graph,
     return imp != nullptr ? imp->openOwnerGraph(graph, mode) : Acad::eNullObjectPointer;
 }
 
-Acad::ErrorStatus KxDbTagEvalExpr::addedToGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->addedToGraph(graph) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalExpr::removedFromGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->removedFromGraph(graph) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalExpr::nodeRemoved(KxNodeId id) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->nodeRemoved(id) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalExpr::edgeRemoved(KxNodeId otherId) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->edgeRemoved(otherId) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalExpr::edgeAdded(KxNodeId sourceId, KxNodeId targetId,
-                                             bool bidirectional) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->edgeAdded(sourceId, targetId, bidirectional)
-                          : Acad::eNullObjectPointer;
-}
-
-void KxDbTagEvalExpr::reservedHookA() {
-    if (KxDbImpTagEvalExpr* imp = impOf(this)) {
-        imp->reservedHookA();
-    }
-}
-
-Acad::ErrorStatus KxDbTagEvalExpr::attachToGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->attachToGraph(graph) : Acad::eNullObjectPointer;
-}
-
-void KxDbTagEvalExpr::reservedHookB() {
-    if (KxDbImpTagEvalExpr* imp = impOf(this)) {
-        imp->reservedHookB();
-    }
-}
-
-Acad::ErrorStatus KxDbTagEvalExpr::setOwnerGraph(KxDbTagEvalGraph* graph) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->setOwnerGraph(graph) : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagEvalExpr::evaluatesOnLoad() const {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->evaluatesOnLoad() : true;
-}
-
-void KxDbTagEvalExpr::getExtraActivation(KxNodeIdArray& ids) const {
-    if (KxDbImpTagEvalExpr* imp = impOf(this)) {
-        imp->getExtraActivation(ids);
-    }
-}
-
-void KxDbTagEvalExpr::beginEvaluation(bool isActive) {
-    if (KxDbImpTagEvalExpr* imp = impOf(this)) {
-        imp->beginEvaluation(isActive);
-    }
-}
-
-void KxDbTagEvalExpr::evaluationSucceeded(bool isActive) {
-    if (KxDbImpTagEvalExpr* imp = impOf(this)) {
-        imp->evaluationSucceeded(isActive);
-    }
-}
-
-void KxDbTagEvalExpr::evaluationFailed(bool isActive) {
-    if (KxDbImpTagEvalExpr* imp = impOf(this)) {
-        imp->evaluationFailed(isActive);
-    }
-}
+KX_FORWARD_STATUS(KxDbTagEvalExpr, addedToGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD_STATUS(KxDbTagEvalExpr, removedFromGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD_STATUS(KxDbTagEvalExpr, nodeRemoved, (KxNodeId id), (id), )
+KX_FORWARD_STATUS(KxDbTagEvalExpr, edgeRemoved, (KxNodeId otherId), (otherId), )
+KX_FORWARD_STATUS(KxDbTagEvalExpr, edgeAdded,
+                  (KxNodeId sourceId, KxNodeId targetId, bool bidirectional),
+                  (sourceId, targetId, bidirectional), )
+KX_FORWARD(void, KxDbTagEvalExpr, reservedHookA, (), (), , (void)0)
+KX_FORWARD_STATUS(KxDbTagEvalExpr, attachToGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD(void, KxDbTagEvalExpr, reservedHookB, (), (), , (void)0)
+KX_FORWARD_STATUS(KxDbTagEvalExpr, setOwnerGraph, (KxDbTagEvalGraph * graph), (graph), )
+KX_FORWARD(bool, KxDbTagEvalExpr, evaluatesOnLoad, (), (), const, true)
+KX_FORWARD(void, KxDbTagEvalExpr, getExtraActivation, (KxNodeIdArray & ids), (ids), const, (void)0)
+KX_FORWARD(void, KxDbTagEvalExpr, beginEvaluation, (bool isActive), (isActive), , (void)0)
+KX_FORWARD(void, KxDbTagEvalExpr, evaluationSucceeded, (bool isActive), (isActive), , (void)0)
+KX_FORWARD(void, KxDbTagEvalExpr, evaluationFailed, (bool isActive), (isActive), , (void)0)
 
 // A plain node has nothing to compute; classes with behaviour override this.
 Acad::ErrorStatus KxDbTagEvalExpr::evaluate(KxDbTagEvalContext* context) {
@@ -136,10 +72,7 @@ bool KxDbTagEvalExpr::isSameClass(const KxDbTagEvalExpr* other) const {
     return imp->isSameClass(other);
 }
 
-Acad::ErrorStatus KxDbTagEvalExpr::addToDatabase(AcDbObjectId& id, AcDbDatabase* db) {
-    KxDbImpTagEvalExpr* imp = impOf(this);
-    return imp != nullptr ? imp->addToDatabase(id, db) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagEvalExpr, addToDatabase, (AcDbObjectId & id, AcDbDatabase* db), (id, db), )
 
 // --- Implementation ---------------------------------------------------------------------------
 

@@ -7,73 +7,50 @@
 KX_DEFINE_PAIR(KxDbTagEvalGraph, AcDbObjectWrapper, KxDbImpTagEvalGraph)
 
 namespace {
-KxDbImpTagEvalGraph* imp(const KxDbTagEvalGraph* graph) {
+KxDbImpTagEvalGraph* impOf(const KxDbTagEvalGraph* graph) {
     return kxImpOf<KxDbImpTagEvalGraph>(graph);
 }
 }  // namespace
 
-Acad::ErrorStatus KxDbTagEvalGraph::addNode(KxDbTagEvalExpr* node, KxNodeId& id) {
-    return imp(this) != nullptr ? imp(this)->addNode(node, id) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::removeNode(KxDbTagEvalExpr* node) {
-    return imp(this) != nullptr ? imp(this)->removeNode(node) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::removeNode(KxNodeId id) {
-    return imp(this) != nullptr ? imp(this)->removeNode(id) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::getAllNodeIds(KxNodeIdArray& ids) const {
-    return imp(this) != nullptr ? imp(this)->getAllNodeIds(ids) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagEvalGraph, addNode, (KxDbTagEvalExpr * node, KxNodeId& id), (node, id), )
+KX_FORWARD_STATUS(KxDbTagEvalGraph, removeNode, (KxDbTagEvalExpr * node), (node), )
+KX_FORWARD_STATUS(KxDbTagEvalGraph, removeNode, (KxNodeId id), (id), )
+KX_FORWARD_STATUS(KxDbTagEvalGraph, getAllNodeIds, (KxNodeIdArray & ids), (ids), const)
 
 Acad::ErrorStatus KxDbTagEvalGraph::getNode(KxNodeId id, AcDb::OpenMode mode,
                                             KxDbTagEvalExpr*& node) const {
     node = nullptr;
-    return imp(this) != nullptr ? imp(this)->getNode(id, mode, node) : Acad::eNullObjectPointer;
+    return impOf(this) != nullptr ? impOf(this)->getNode(id, mode, node) : Acad::eNullObjectPointer;
 }
 
-Acad::ErrorStatus KxDbTagEvalGraph::addEdge(KxNodeId sourceId, KxNodeId targetId,
-                                            bool bidirectional) {
-    return imp(this) != nullptr ? imp(this)->addEdge(sourceId, targetId, bidirectional)
-                                : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagEvalGraph, addEdge,
+                  (KxNodeId sourceId, KxNodeId targetId, bool bidirectional),
+                  (sourceId, targetId, bidirectional), )
 
 Acad::ErrorStatus KxDbTagEvalGraph::addEdge(KxNodeId sourceId, KxNodeId targetId) {
     return addEdge(sourceId, targetId, false);
 }
 
-Acad::ErrorStatus KxDbTagEvalGraph::removeEdge(KxNodeId sourceId, KxNodeId targetId) {
-    return imp(this) != nullptr ? imp(this)->removeEdge(sourceId, targetId)
-                                : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::getIncomingEdges(KxNodeId id, KxEdgeInfoArray& edges) const {
-    return imp(this) != nullptr ? imp(this)->getIncomingEdges(id, edges) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::getOutgoingEdges(KxNodeId id, KxEdgeInfoArray& edges) const {
-    return imp(this) != nullptr ? imp(this)->getOutgoingEdges(id, edges) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::getEdgeInfo(KxNodeId sourceId, KxNodeId targetId,
-                                                KxEdgeInfo& info) const {
-    return imp(this) != nullptr ? imp(this)->getEdgeInfo(sourceId, targetId, info)
-                                : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::validateNodeObject(const AcDbObject* object) const {
-    return imp(this) != nullptr ? imp(this)->validateNodeObject(object) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagEvalGraph, removeEdge, (KxNodeId sourceId, KxNodeId targetId),
+                  (sourceId, targetId), )
+KX_FORWARD_STATUS(KxDbTagEvalGraph, getIncomingEdges, (KxNodeId id, KxEdgeInfoArray& edges),
+                  (id, edges), const)
+KX_FORWARD_STATUS(KxDbTagEvalGraph, getOutgoingEdges, (KxNodeId id, KxEdgeInfoArray& edges),
+                  (id, edges), const)
+KX_FORWARD_STATUS(KxDbTagEvalGraph, getEdgeInfo,
+                  (KxNodeId sourceId, KxNodeId targetId, KxEdgeInfo& info),
+                  (sourceId, targetId, info), const)
+KX_FORWARD_STATUS(KxDbTagEvalGraph, validateNodeObject, (const AcDbObject* object), (object), const)
 
 Acad::ErrorStatus KxDbTagEvalGraph::evaluate(KxDbTagEvalContext* context,
                                              const KxNodeIdArray& ids) {
-    return imp(this) != nullptr ? imp(this)->evaluate(context, &ids) : Acad::eNullObjectPointer;
+    KxDbImpTagEvalGraph* imp = impOf(this);
+    return imp != nullptr ? imp->evaluate(context, &ids) : Acad::eNullObjectPointer;
 }
 
 Acad::ErrorStatus KxDbTagEvalGraph::evaluate(KxDbTagEvalContext* context) {
-    return imp(this) != nullptr ? imp(this)->evaluate(context, nullptr) : Acad::eNullObjectPointer;
+    KxDbImpTagEvalGraph* imp = impOf(this);
+    return imp != nullptr ? imp->evaluate(context, nullptr) : Acad::eNullObjectPointer;
 }
 
 // Nodes always get a context to ask: without one of the caller's, an empty one.
@@ -82,11 +59,9 @@ Acad::ErrorStatus KxDbTagEvalGraph::evaluate() {
     return evaluate(&context);
 }
 
-Acad::ErrorStatus KxDbTagEvalGraph::activate(const KxNodeIdArray& ids, KxNodeIdArray* activated,
-                                             KxNodeIdArray* cycles) {
-    return imp(this) != nullptr ? imp(this)->activate(ids, activated, cycles)
-                                : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagEvalGraph, activate,
+                  (const KxNodeIdArray& ids, KxNodeIdArray* activated, KxNodeIdArray* cycles),
+                  (ids, activated, cycles), )
 
 Acad::ErrorStatus KxDbTagEvalGraph::activate(const KxNodeIdArray& ids, KxNodeIdArray* activated) {
     return activate(ids, activated, nullptr);
@@ -98,26 +73,18 @@ Acad::ErrorStatus KxDbTagEvalGraph::activate(const KxNodeIdArray& ids) {
 
 Acad::ErrorStatus KxDbTagEvalGraph::getNodeStateFlag(KxNodeId id, bool& flag) const {
     flag = false;
-    return imp(this) != nullptr ? imp(this)->getNodeStateFlag(id, flag) : Acad::eNullObjectPointer;
+    return impOf(this) != nullptr ? impOf(this)->getNodeStateFlag(id, flag)
+                                  : Acad::eNullObjectPointer;
 }
 
-bool KxDbTagEvalGraph::isGraphEquivalent(const KxDbTagEvalGraph* other) const {
-    return imp(this) != nullptr && imp(this)->isGraphEquivalent(other);
-}
-
-bool KxDbTagEvalGraph::isStructureEqual(const KxDbTagEvalGraph* other) const {
-    return imp(this) != nullptr && imp(this)->isStructureEqual(other);
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::addGraphToDatabase(AcDbObjectId& id, AcDbDatabase* db) {
-    return imp(this) != nullptr ? imp(this)->addGraphToDatabase(id, db) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagEvalGraph::getParameterLabelNames(AcStringArray& names,
-                                                           KxNodeId except) const {
-    return imp(this) != nullptr ? imp(this)->getParameterLabelNames(names, except)
-                                : Acad::eNullObjectPointer;
-}
+KX_FORWARD(bool, KxDbTagEvalGraph, isGraphEquivalent, (const KxDbTagEvalGraph* other), (other),
+           const, false)
+KX_FORWARD(bool, KxDbTagEvalGraph, isStructureEqual, (const KxDbTagEvalGraph* other), (other),
+           const, false)
+KX_FORWARD_STATUS(KxDbTagEvalGraph, addGraphToDatabase, (AcDbObjectId & id, AcDbDatabase* db),
+                  (id, db), )
+KX_FORWARD_STATUS(KxDbTagEvalGraph, getParameterLabelNames,
+                  (AcStringArray & names, KxNodeId except), (names, except), const)
 
 bool KxDbTagEvalGraph::isPropertyNameUnique(const ACHAR* name, KxNodeId except) const {
     AcStringArray names;

@@ -186,80 +186,21 @@ bool parameterPointOf(const KxDbBlockTag* param, int index, AcGePoint3d& point) 
 
 // --- Public grip: one-line forwarders ---------------------------------------------------------
 
-AcGePoint3d KxDbTagGrip::gripPosition() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->gripPosition() : AcGePoint3d();
-}
-
-AcGePoint3d KxDbTagGrip::updatedLocation() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->updatedLocation() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbTagGrip::setUpdatedLocation(const AcGePoint3d& point) {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->setUpdatedLocation(point) : Acad::eNullObjectPointer;
-}
-
-AcGeVector3d KxDbTagGrip::offsetFromParameterPoint() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->offsetFromParameterPoint() : AcGeVector3d();
-}
-
-AcGeVector3d KxDbTagGrip::gripOffset() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->gripOffset() : AcGeVector3d();
-}
-
-AcGePoint3d KxDbTagGrip::location() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->location() : AcGePoint3d();
-}
-
-Acad::ErrorStatus KxDbTagGrip::setLocation(const AcGePoint3d& point) {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->setLocation(point) : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagGrip::insertionCycling() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr && imp->insertionCycling();
-}
-
-Acad::ErrorStatus KxDbTagGrip::setInsertionCycling(bool flag) {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->setInsertionCycling(flag) : Acad::eNullObjectPointer;
-}
-
-Adesk::Int32 KxDbTagGrip::insertionCyclingWeight() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->insertionCyclingWeight() : -1;
-}
-
-Acad::ErrorStatus KxDbTagGrip::setInsertionCyclingWeight(Adesk::Int32 weight) {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->setInsertionCyclingWeight(weight) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagGrip::fillGripData(AcDbGripData* data) {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->fillGripData(data) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagGrip::gripIndex(int& index) const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->gripIndex(index) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagGrip::setGripPosition(const AcGePoint3d& point) {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->setGripPosition(point) : Acad::eNullObjectPointer;
-}
-
-AcGePoint3d KxDbTagGrip::expressionPosition() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->expressionPosition() : AcGePoint3d();
-}
+KX_FORWARD(AcGePoint3d, KxDbTagGrip, gripPosition, (), (), const, AcGePoint3d())
+KX_FORWARD(AcGePoint3d, KxDbTagGrip, updatedLocation, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbTagGrip, setUpdatedLocation, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcGeVector3d, KxDbTagGrip, offsetFromParameterPoint, (), (), const, AcGeVector3d())
+KX_FORWARD(AcGeVector3d, KxDbTagGrip, gripOffset, (), (), const, AcGeVector3d())
+KX_FORWARD(AcGePoint3d, KxDbTagGrip, location, (), (), const, AcGePoint3d())
+KX_FORWARD_STATUS(KxDbTagGrip, setLocation, (const AcGePoint3d& point), (point), )
+KX_FORWARD(bool, KxDbTagGrip, insertionCycling, (), (), const, false)
+KX_FORWARD_STATUS(KxDbTagGrip, setInsertionCycling, (bool flag), (flag), )
+KX_FORWARD(Adesk::Int32, KxDbTagGrip, insertionCyclingWeight, (), (), const, -1)
+KX_FORWARD_STATUS(KxDbTagGrip, setInsertionCyclingWeight, (Adesk::Int32 weight), (weight), )
+KX_FORWARD_STATUS(KxDbTagGrip, fillGripData, (AcDbGripData * data), (data), )
+KX_FORWARD_STATUS(KxDbTagGrip, gripIndex, (int& index), (index), const)
+KX_FORWARD_STATUS(KxDbTagGrip, setGripPosition, (const AcGePoint3d& point), (point), )
+KX_FORWARD(AcGePoint3d, KxDbTagGrip, expressionPosition, (), (), const, AcGePoint3d())
 
 Acad::ErrorStatus KxDbTagGrip::openParameter(KxDbBlockTag*& param, AcDb::OpenMode mode) const {
     param = nullptr;
@@ -267,20 +208,9 @@ Acad::ErrorStatus KxDbTagGrip::openParameter(KxDbBlockTag*& param, AcDb::OpenMod
     return imp != nullptr ? imp->openParameter(param, mode) : Acad::eNullObjectPointer;
 }
 
-AcGePoint3d KxDbTagGrip::parameterPoint() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->parameterPoint() : AcGePoint3d();
-}
-
-KxNodeId KxDbTagGrip::xExpressionId() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->xExpressionId() : 0;
-}
-
-KxNodeId KxDbTagGrip::yExpressionId() const {
-    KxDbImpTagGrip* imp = impOf(this);
-    return imp != nullptr ? imp->yExpressionId() : 0;
-}
+KX_FORWARD(AcGePoint3d, KxDbTagGrip, parameterPoint, (), (), const, AcGePoint3d())
+KX_FORWARD(KxNodeId, KxDbTagGrip, xExpressionId, (), (), const, 0)
+KX_FORWARD(KxNodeId, KxDbTagGrip, yExpressionId, (), (), const, 0)
 
 // --- Implementation: construction and plain members -------------------------------------------
 

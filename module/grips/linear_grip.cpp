@@ -27,15 +27,8 @@ KxDbImpTagLinearGrip* impOf(const KxDbTagLinearGrip* grip) {
 }
 }  // namespace
 
-AcGeVector3d KxDbTagLinearGrip::orientation() const {
-    KxDbImpTagLinearGrip* imp = impOf(this);
-    return imp != nullptr ? imp->orientation() : AcGeVector3d(1.0, 0.0, 0.0);
-}
-
-Acad::ErrorStatus KxDbTagLinearGrip::setOrientation(const AcGeVector3d& direction) {
-    KxDbImpTagLinearGrip* imp = impOf(this);
-    return imp != nullptr ? imp->setOrientation(direction) : Acad::eNullObjectPointer;
-}
+KX_FORWARD(AcGeVector3d, KxDbTagLinearGrip, orientation, (), (), const, AcGeVector3d(1.0, 0.0, 0.0))
+KX_FORWARD_STATUS(KxDbTagLinearGrip, setOrientation, (const AcGeVector3d& direction), (direction), )
 
 KxDbImpTagLinearGrip::KxDbImpTagLinearGrip(AcDbObjectWrapper* pub) : KxDbImpTagGrip(pub) {
     setInsertionCycling(true);

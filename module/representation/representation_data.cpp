@@ -11,7 +11,7 @@ namespace {
 
 constexpr Acad::ErrorStatus kVersionNotAccepted = static_cast<Acad::ErrorStatus>(301);
 
-const KxDbImpTagRepresentationData* imp(const KxDbTagRepresentationData* pub) {
+KxDbImpTagRepresentationData* impOf(const KxDbTagRepresentationData* pub) {
     return kxImpOf<KxDbImpTagRepresentationData>(pub);
 }
 
@@ -19,20 +19,17 @@ const KxDbImpTagRepresentationData* imp(const KxDbTagRepresentationData* pub) {
 
 Adesk::Int16 KxDbTagRepresentationData::version() const {
     assertReadEnabled();
-    const KxDbImpTagRepresentationData* p = imp(this);
+    const KxDbImpTagRepresentationData* p = impOf(this);
     return p != nullptr ? p->version() : kCurrentVersion;
 }
 
 AcDbObjectId KxDbTagRepresentationData::dataId() const {
     assertReadEnabled();
-    const KxDbImpTagRepresentationData* p = imp(this);
+    const KxDbImpTagRepresentationData* p = impOf(this);
     return p != nullptr ? p->dataId() : AcDbObjectId::kNull;
 }
 
-Acad::ErrorStatus KxDbTagRepresentationData::setDataId(AcDbObjectId id) {
-    auto* p = kxImpOf<KxDbImpTagRepresentationData>(this);
-    return p != nullptr ? p->setDataId(id) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagRepresentationData, setDataId, (AcDbObjectId id), (id), )
 
 Acad::ErrorStatus KxDbImpTagRepresentationData::setDataId(AcDbObjectId id) {
     assertWriteEnabled();

@@ -116,40 +116,23 @@ KxDbImpTagRootData* impOf(const KxDbTagRootData* pub) {
 }
 }  // namespace
 
-bool KxDbTagRootData::getGraph(const AcDbObjectId& definitionId, AcDbObjectId& graphId) const {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr && imp->getGraph(definitionId, graphId);
-}
-
-Acad::ErrorStatus KxDbTagRootData::setGraph(const AcDbObjectId& definitionId,
-                                            KxDbTagEvalGraph* graph) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->setGraph(definitionId, graph) : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagRootData::getSourceDefinition(const AcDbObjectId& referenceId,
-                                          AcDbObjectId& definitionId) const {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr && imp->getSourceDefinition(referenceId, definitionId);
-}
-
-Acad::ErrorStatus KxDbTagRootData::setSourceDefinition(const AcDbObjectId& referenceId,
-                                                       const AcDbObjectId& definitionId) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->setSourceDefinition(referenceId, definitionId)
-                          : Acad::eNullObjectPointer;
-}
-
-bool KxDbTagRootData::getHistory(const AcDbObjectId& referenceId, AcDbObjectId& historyId) const {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr && imp->getHistory(referenceId, historyId);
-}
-
-Acad::ErrorStatus KxDbTagRootData::setHistory(const AcDbObjectId& referenceId,
-                                              AcDbXrecord* history) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->setHistory(referenceId, history) : Acad::eNullObjectPointer;
-}
+KX_FORWARD(bool, KxDbTagRootData, getGraph,
+           (const AcDbObjectId& definitionId, AcDbObjectId& graphId), (definitionId, graphId),
+           const, false)
+KX_FORWARD_STATUS(KxDbTagRootData, setGraph,
+                  (const AcDbObjectId& definitionId, KxDbTagEvalGraph* graph),
+                  (definitionId, graph), )
+KX_FORWARD(bool, KxDbTagRootData, getSourceDefinition,
+           (const AcDbObjectId& referenceId, AcDbObjectId& definitionId),
+           (referenceId, definitionId), const, false)
+KX_FORWARD_STATUS(KxDbTagRootData, setSourceDefinition,
+                  (const AcDbObjectId& referenceId, const AcDbObjectId& definitionId),
+                  (referenceId, definitionId), )
+KX_FORWARD(bool, KxDbTagRootData, getHistory,
+           (const AcDbObjectId& referenceId, AcDbObjectId& historyId), (referenceId, historyId),
+           const, false)
+KX_FORWARD_STATUS(KxDbTagRootData, setHistory,
+                  (const AcDbObjectId& referenceId, AcDbXrecord* history), (referenceId, history), )
 
 bool KxDbTagRootData::getDataEntries(const AcDbObjectId& referenceId,
                                      KxDbTagRootDataEntryMap& entries) const {
@@ -171,40 +154,18 @@ bool KxDbTagRootData::getHDataEntries(const AcDbObjectId& referenceId,
     return imp->getHDataEntries(referenceId, entries);
 }
 
-Acad::ErrorStatus KxDbTagRootData::setDataEntry(const AcDbObjectId& referenceId, const ACHAR* name,
-                                                AcDbXrecord* xrecord) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->setDataEntry(referenceId, name, xrecord)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagRootData::setHDataEntry(const AcDbObjectId& referenceId, const ACHAR* name,
-                                                 AcDbXrecord* xrecord) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->setHDataEntry(referenceId, name, xrecord)
-                          : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagRootData::clearData(const AcDbObjectId& referenceId) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->clearData(referenceId) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagRootData::clearHData(const AcDbObjectId& referenceId) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->clearHData(referenceId) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagRootData::clearHistory(const AcDbObjectId& referenceId) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->clearHistory(referenceId) : Acad::eNullObjectPointer;
-}
-
-Acad::ErrorStatus KxDbTagRootData::removeRecords(const AcDbObjectId& referenceId,
-                                                 const ACHAR* recordName) {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->removeRecords(referenceId, recordName) : Acad::eNullObjectPointer;
-}
+KX_FORWARD_STATUS(KxDbTagRootData, setDataEntry,
+                  (const AcDbObjectId& referenceId, const ACHAR* name, AcDbXrecord* xrecord),
+                  (referenceId, name, xrecord), )
+KX_FORWARD_STATUS(KxDbTagRootData, setHDataEntry,
+                  (const AcDbObjectId& referenceId, const ACHAR* name, AcDbXrecord* xrecord),
+                  (referenceId, name, xrecord), )
+KX_FORWARD_STATUS(KxDbTagRootData, clearData, (const AcDbObjectId& referenceId), (referenceId), )
+KX_FORWARD_STATUS(KxDbTagRootData, clearHData, (const AcDbObjectId& referenceId), (referenceId), )
+KX_FORWARD_STATUS(KxDbTagRootData, clearHistory, (const AcDbObjectId& referenceId), (referenceId), )
+KX_FORWARD_STATUS(KxDbTagRootData, removeRecords,
+                  (const AcDbObjectId& referenceId, const ACHAR* recordName),
+                  (referenceId, recordName), )
 
 Acad::ErrorStatus KxDbTagRootData::adoptObject(AcDbObject* obj, AcDbObjectId& id) {
     KxDbImpTagRootData* imp = impOf(this);
@@ -215,15 +176,8 @@ Acad::ErrorStatus KxDbTagRootData::adoptObject(AcDbObject* obj, AcDbObjectId& id
     return imp->adoptObject(obj, id);
 }
 
-int KxDbTagRootData::numGraphs() const {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->numGraphs() : 0;
-}
-
-int KxDbTagRootData::numReferences() const {
-    KxDbImpTagRootData* imp = impOf(this);
-    return imp != nullptr ? imp->numReferences() : 0;
-}
+KX_FORWARD(int, KxDbTagRootData, numGraphs, (), (), const, 0)
+KX_FORWARD(int, KxDbTagRootData, numReferences, (), (), const, 0)
 
 // --- Implementation -----------------------------------------------------------------------------
 

@@ -16,9 +16,11 @@
 #include "host/db/proxy.h"
 #include "host/db/xrecord.h"
 #include "host/dxf/dxf_writer.h"
+#include "host/entities/attrib.h"
 #include "host/entities/blockref.h"
 #include "host/entities/circle.h"
 #include "host/entities/line.h"
+#include "host/entities/objectiterator.h"
 
 namespace {
 
@@ -65,7 +67,8 @@ void buildDrawing(AcDbDatabase& db) {
         table->close();
     }
     append(new AcDbCircle(AcGePoint3d(1, 1, 0), AcGeVector3d::kZAxis, 2.5), block);
-    append(new AcDbBlockReference(AcGePoint3d(20, 5, 0), block), model);
+    const AcDbObjectId reference =
+        append(new AcDbBlockReference(AcGePoint3d(20, 5, 0), block), model);
     {
         Open<AcDbLine> line(line1, AcDb::kForWrite);
         resbuf* xd = acutBuildList(1001, L"KXAPP", 1000, L"a^b\nc", 1070, 7, 0);
@@ -83,6 +86,45 @@ void buildDrawing(AcDbDatabase& db) {
     EXPECT_EQ(nod->setAt(L"KX_DATA", xrec, xid), Acad::eOk);
     xrec->close();
     nod->close();
+    // Made last, so the handles above stay where the damage cases expect them.
+    Open<AcDbBlockReference> ref(reference, AcDb::kForWrite);
+    ASSERT_EQ(ref.status, Acad::eOk);
+    for (const wchar_t* tag : {L"NUMBER", L"NAME"}) {
+        auto* att = new AcDbAttribute(AcGePoint3d(21, 5, 0), L"value", tag);
+        EXPECT_EQ(ref->appendAttribute(att), Acad::eOk);
+        att->close();
+    }
+}
+
+// The reference's attribute ids in order, with their tags.
+std::vector<std::pair<Adesk::UInt64, std::string>> attributesOf(AcDbDatabase& db) {
+    std::vector<std::pair<Adesk::UInt64, std::string>> out;
+    AcDbBlockTableRecord* model = nullptr;
+    if (acdbOpenObject(model, db.modelSpaceId(), AcDb::kForRead) != Acad::eOk) {
+        return out;
+    }
+    AcDbBlockTableRecordIterator* it = nullptr;
+    model->newIterator(it);
+    model->close();
+    for (it->start(); !it->done(); it->step()) {
+        AcDbObjectId id;
+        it->getEntityId(id);
+        Open<AcDbBlockReference> ref(id, AcDb::kForRead);
+        if (ref.obj == nullptr) {
+            continue;
+        }
+        std::unique_ptr<AcDbObjectIterator> atts(ref->attributeIterator());
+        for (atts->start(); !atts->done(); atts->step()) {
+            Open<AcDbAttribute> att(atts->objectId(), AcDb::kForRead);
+            EXPECT_EQ(att.status, Acad::eOk);
+            if (att.obj != nullptr) {
+                EXPECT_EQ(att->ownerId(), id);
+                out.emplace_back(atts->objectId().handle().value(), att->tag().utf8());
+            }
+        }
+    }
+    delete it;
+    return out;
 }
 
 std::string write(AcDbDatabase& db) {
@@ -153,6 +195,10 @@ TEST(DxfReader, DrawingRoundTripsObjectForObject) {
         EXPECT_EQ(a.owner, b.owner) << id.handle().value();
         EXPECT_EQ(a.xdata, b.xdata) << id.handle().value();
     }
+    // The attributes come back owned by their reference, in their order.
+    const auto attributes = attributesOf(db);
+    ASSERT_EQ(attributes.size(), 2u);
+    EXPECT_EQ(attributesOf(*read), attributes);
     EXPECT_GE(read->handseed().value(), db.handseed().value());
     // Writing what was read gives the same file.
     EXPECT_EQ(write(*read), text);
@@ -244,6 +290,106 @@ TEST(DxfReader, DamagedRecordsAreRefusedAtTheirLine) {
         EXPECT_NE(message.utf8().find(c.what), std::string::npos) << message.utf8();
         EXPECT_NE(message.utf8().find("line " + std::to_string(c.at + 1)), std::string::npos)
             << c.what << ": " << message.utf8();
+    }
+}
+
+// The handles of a block's entities, in the block's order.
+std::vector<Adesk::UInt64> contentsOf(AcDbObjectId blockId) {
+    std::vector<Adesk::UInt64> out;
+    Open<AcDbBlockTableRecord> block(blockId, AcDb::kForRead);
+    if (block.obj == nullptr) {
+        return out;
+    }
+    AcDbBlockTableRecordIterator* it = nullptr;
+    EXPECT_EQ(block->newIterator(it), Acad::eOk);
+    for (it->start(); !it->done(); it->step()) {
+        AcDbObjectId id;
+        it->getEntityId(id);
+        out.push_back(id.handle().value());
+    }
+    delete it;
+    return out;
+}
+
+// Block records file no origin and no contents: both come back from the BLOCKS and ENTITIES
+// sections, and so do the external reference flags.
+TEST(DxfReader, BlocksComeBackWithOriginFlagsAndContents) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    AcDbObjectId part;
+    {
+        AcDbBlockTable* table = nullptr;
+        ASSERT_EQ(db.getBlockTable(table, AcDb::kForRead), Acad::eOk);
+        part = table->findRecord(L"PART", false);
+        table->close();
+        Open<AcDbBlockTableRecord> block(part, AcDb::kForWrite);
+        ASSERT_EQ(block.status, Acad::eOk);
+        EXPECT_EQ(block->setOrigin(AcGePoint3d(1.5, -2, 0.25)), Acad::eOk);
+        EXPECT_EQ(block->setIsFromExternalReference(true), Acad::eOk);
+    }
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    ASSERT_EQ(readText(write(db), read, message), Acad::eOk) << message.utf8();
+    for (const AcDbObjectId& id : {db.modelSpaceId(), part}) {
+        AcDbObjectId other;
+        ASSERT_EQ(read->getAcDbObjectId(other, false, id.handle()), Acad::eOk);
+        const std::vector<Adesk::UInt64> contents = contentsOf(id);
+        EXPECT_FALSE(contents.empty());
+        EXPECT_EQ(contentsOf(other), contents);
+        Open<AcDbBlockTableRecord> a(id, AcDb::kForRead);
+        Open<AcDbBlockTableRecord> b(other, AcDb::kForRead);
+        ASSERT_NE(b.obj, nullptr);
+        EXPECT_EQ(b->origin(), a->origin());
+        EXPECT_EQ(b->isFromExternalReference(), a->isFromExternalReference());
+        EXPECT_EQ(b->isFromOverlayReference(), a->isFromOverlayReference());
+    }
+    // A BLOCK whose block record is missing cannot be placed.
+    std::string text = write(db);
+    const size_t block = text.find("  0\nBLOCK\n");
+    ASSERT_NE(block, std::string::npos);
+    const size_t owner = text.find("330\n", block);
+    text.replace(owner, text.find('\n', owner + 4) - owner, "330\n0");
+    const size_t name = text.find("  2\n", block);
+    text.replace(name, text.find('\n', name + 4) - name, "  2\nNO_SUCH_BLOCK");
+    EXPECT_EQ(readText(text, read, message), Acad::eBadDxfSequence);
+    EXPECT_NE(message.utf8().find("BLOCK without its block record"), std::string::npos)
+        << message.utf8();
+}
+
+// Attributes stand only inside their reference's sequence, and owned by it.
+TEST(DxfReader, AttributesOutsideTheirReferenceAreRefused) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    const std::string text = write(db);
+    const size_t attrib = text.find("  0\nATTRIB\n");
+    const size_t seqend = text.find("  0\nSEQEND\n");
+    ASSERT_NE(attrib, std::string::npos);
+    ASSERT_NE(seqend, std::string::npos);
+    const size_t seqendEnd = text.find("  0\n", seqend + 1);
+    std::vector<std::string> damaged;
+    // The reference no longer announces its attributes.
+    std::string noFlag = text;
+    const size_t flag = noFlag.find(" 66\n1\n");
+    ASSERT_NE(flag, std::string::npos);
+    noFlag.replace(flag, 7, " 66\n0\n");
+    damaged.push_back(noFlag);
+    // The SEQEND comes before the attributes.
+    std::string early = text;
+    const std::string marker = text.substr(seqend, seqendEnd - seqend);
+    early.erase(seqend, seqendEnd - seqend);
+    early.insert(attrib, marker);
+    damaged.push_back(early);
+    // An attribute names another owner.
+    std::string owner = text;
+    const size_t ownerAt = owner.find("330\n", attrib);
+    owner.replace(ownerAt, owner.find('\n', ownerAt + 4) - ownerAt, "330\n1");
+    damaged.push_back(owner);
+    for (const std::string& d : damaged) {
+        std::unique_ptr<AcDbDatabase> read;
+        AcString message;
+        EXPECT_EQ(readText(d, read, message), Acad::eBadDxfSequence) << message.utf8();
+        EXPECT_EQ(read, nullptr);
+        EXPECT_NE(message.utf8().find("attribute outside"), std::string::npos) << message.utf8();
     }
 }
 

@@ -19,6 +19,7 @@
 #include "host/db/dictionary.h"
 #include "host/db/xrecord.h"
 #include "host/dxf/dxf_tokens.h"
+#include "host/entities/attrib.h"
 #include "host/entities/blockref.h"
 #include "host/entities/circle.h"
 #include "host/entities/line.h"
@@ -74,6 +75,14 @@ class DxfDrawing : public ::testing::Test {
         ref->setRotation(0.5);
         reference = append(ref, model);
         {
+            // The reference carries an attribute: its ATTRIB record and the SEQEND follow it.
+            Open<AcDbBlockReference> r(reference, AcDb::kForWrite);
+            ASSERT_EQ(r.status, Acad::eOk);
+            auto* att = new AcDbAttribute(AcGePoint3d(21, 5, 0), L"42", L"NUMBER");
+            EXPECT_EQ(r->appendAttribute(attribute, att), Acad::eOk);
+            att->close();
+        }
+        {
             Open<AcDbLine> line(line1, AcDb::kForWrite);
             ASSERT_EQ(line.status, Acad::eOk);
             resbuf* xd = acutBuildList(1001, L"KXAPP", 1000, L"a^b", 1070, 7, 0);
@@ -119,7 +128,7 @@ class DxfDrawing : public ::testing::Test {
     }
 
     AcDbDatabase db{true, true};
-    AcDbObjectId line1, line2, block, circle, reference, xrecord;
+    AcDbObjectId line1, line2, block, circle, reference, attribute, xrecord;
 };
 
 // Sections in order, each record's handle unique, every reference naming a written record, and
@@ -182,6 +191,143 @@ TEST_F(DxfDrawing, WritesEveryObjectOnceInItsSectionWithResolvableReferences) {
             EXPECT_EQ(g[i + 2].value, hex(db.namedObjectsDictionaryId()));
         }
     }
+}
+
+// A reference with attributes says so (66 = 1) and is followed by its ATTRIB records, owned by
+// it, and a SEQEND; it lists no attribute ids of its own.
+TEST_F(DxfDrawing, AttributesFollowTheirReferenceUpToASeqend) {
+    const std::vector<Group> g = groupsOf(written());
+    std::vector<size_t> starts;  // positions of the group 0 of each record
+    for (size_t i = 0; i < g.size(); ++i) {
+        if (g[i].code == 0) {
+            starts.push_back(i);
+        }
+    }
+    auto recordAt = [&](size_t k) {
+        std::map<int, std::vector<std::string>> r;
+        const size_t end = k + 1 < starts.size() ? starts[k + 1] : g.size();
+        for (size_t i = starts[k] + 1; i < end; ++i) {
+            r[g[i].code].push_back(g[i].value);
+        }
+        return r;
+    };
+    size_t insert = 0;
+    for (; insert < starts.size(); ++insert) {
+        const auto r = recordAt(insert);
+        if (g[starts[insert]].value == "INSERT" && r.count(5) && r.at(5)[0] == hex(reference)) {
+            break;
+        }
+    }
+    ASSERT_LT(insert + 2, starts.size());
+    const auto ref = recordAt(insert);
+    ASSERT_EQ(ref.count(66), 1u);
+    EXPECT_EQ(ref.at(66)[0], "1");
+    EXPECT_EQ(ref.count(360), 0u);
+    const auto att = recordAt(insert + 1);
+    EXPECT_EQ(g[starts[insert + 1]].value, "ATTRIB");
+    EXPECT_EQ(att.at(5)[0], hex(attribute));
+    EXPECT_EQ(att.at(330)[0], hex(reference));
+    const auto seqend = recordAt(insert + 2);
+    EXPECT_EQ(g[starts[insert + 2]].value, "SEQEND");
+    EXPECT_EQ(seqend.at(330)[0], hex(reference));
+    EXPECT_EQ(seqend.at(8)[0], "0");
+
+    // Without attributes the reference says 66 = 0 and nothing follows it.
+    {
+        Open<AcDbAttribute> a(attribute, AcDb::kForWrite);
+        ASSERT_EQ(a.status, Acad::eOk);
+        EXPECT_EQ(a->erase(), Acad::eOk);
+    }
+    const std::vector<Group> after = groupsOf(written());
+    for (size_t i = 0; i + 1 < after.size(); ++i) {
+        EXPECT_FALSE(after[i].code == 0 &&
+                     (after[i].value == "ATTRIB" || after[i].value == "SEQEND"));
+        if (after[i].code == 5 && after[i].value == hex(reference)) {
+            for (size_t j = i + 1; j < after.size() && after[j].code != 0; ++j) {
+                if (after[j].code == 66) {
+                    EXPECT_EQ(after[j].value, "0");
+                }
+            }
+        }
+    }
+}
+
+// Block records keep to the groups of their record type; the block's origin is on its BLOCK.
+TEST_F(DxfDrawing, BlockRecordsCarryOnlyTheirStandardGroups) {
+    const std::vector<Group> g = groupsOf(written());
+    const std::set<int> allowed = {5, 102, 330, 360, 100, 2, 340, 70, 280, 281};
+    int records = 0;
+    bool sawPartBlock = false;
+    for (size_t i = 0; i < g.size(); ++i) {
+        if (g[i].code != 0 || (g[i].value != "BLOCK_RECORD" && g[i].value != "BLOCK")) {
+            continue;
+        }
+        const bool record = g[i].value == "BLOCK_RECORD";
+        std::map<int, std::string> groups;
+        for (size_t j = i + 1; j < g.size() && g[j].code != 0; ++j) {
+            groups[g[j].code] = g[j].value;
+            if (record) {
+                EXPECT_EQ(allowed.count(g[j].code), 1u) << "BLOCK_RECORD group " << g[j].code;
+            }
+        }
+        if (record) {
+            ++records;
+            EXPECT_EQ(groups[70], "0");  // insert units
+        } else if (groups[2] == "PART") {
+            sawPartBlock = true;
+            EXPECT_EQ(groups[330], hex(block));
+            EXPECT_EQ(groups[10], "1.0");
+            EXPECT_EQ(groups[20], "1.0");
+        }
+    }
+    EXPECT_GE(records, 2);  // model space and PART at least
+    EXPECT_TRUE(sawPartBlock);
+}
+
+// The tables come in their usual order with the minimal records readers expect; layers name
+// their linetype and lineweight.
+TEST_F(DxfDrawing, TablesCarryTheirStandardRecords) {
+    const std::vector<Group> g = groupsOf(written());
+    std::vector<std::string> tables;
+    std::map<std::string, std::set<std::string>> names;  // record name -> names in group 2
+    std::map<int, std::string> layerZero;
+    std::string table;
+    for (size_t i = 0; i + 1 < g.size(); ++i) {
+        if (g[i].code != 0) {
+            continue;
+        }
+        if (g[i].value == "TABLE") {
+            table = g[i + 1].value;
+            tables.push_back(table);
+            continue;
+        }
+        if (table.empty() || g[i].value == "ENDTAB" || g[i].value == "ENDSEC") {
+            table.clear();
+            continue;
+        }
+        EXPECT_EQ(g[i].value, table) << "record outside its table";
+        std::map<int, std::string> groups;
+        for (size_t j = i + 1; j < g.size() && g[j].code != 0; ++j) {
+            groups[g[j].code] = g[j].value;
+        }
+        // Every record has a handle (105 for dimension styles) and is owned by its table.
+        EXPECT_EQ(groups.count(g[i].value == "DIMSTYLE" ? 105 : 5), 1u) << g[i].value;
+        EXPECT_EQ(groups.count(330), 1u) << g[i].value;
+        names[g[i].value].insert(groups[2]);
+        if (g[i].value == "LAYER" && groups[2] == "0") {
+            layerZero = groups;
+        }
+    }
+    EXPECT_EQ(tables, (std::vector<std::string>{"VPORT", "LTYPE", "LAYER", "STYLE", "VIEW", "UCS",
+                                                "APPID", "DIMSTYLE", "BLOCK_RECORD"}));
+    EXPECT_EQ(names["VPORT"], (std::set<std::string>{"*Active"}));
+    EXPECT_EQ(names["LTYPE"], (std::set<std::string>{"ByBlock", "ByLayer", "Continuous"}));
+    EXPECT_EQ(names["STYLE"], (std::set<std::string>{"Standard"}));
+    EXPECT_EQ(names["DIMSTYLE"], (std::set<std::string>{"Standard"}));
+    EXPECT_EQ(names.count("VIEW"), 0u);
+    EXPECT_EQ(names.count("UCS"), 0u);
+    EXPECT_EQ(layerZero[6], "Continuous");
+    EXPECT_EQ(layerZero[370], "-3");
 }
 
 // The file layer's groups around the object's own: handle, extension dictionary, owner, then the
@@ -256,8 +402,18 @@ TEST_F(DxfDrawing, IndependentReaderAcceptsTheFile) {
         "out = open(sys.argv[2], 'w')\n"
         "for e in auditor.errors: out.write('error: %s\\n' % e.message)\n"
         "for e in auditor.fixes: out.write('fix: %s\\n' % e.message)\n"
-        "print(len(auditor.errors) + len(auditor.fixes))\n"
-        "sys.exit(1 if auditor.errors or auditor.fixes else 0)\n";
+        // The structure the reader must have understood, not only tolerated.
+        "bad = []\n"
+        "refs = doc.modelspace().query('INSERT')\n"
+        "if len(refs) != 1 or [a.dxf.tag for a in refs[0].attribs] != ['NUMBER']:\n"
+        "    bad.append('attributes of the reference')\n"
+        "if tuple(doc.blocks.get('PART').block.dxf.base_point) != (1, 1, 0):\n"
+        "    bad.append('block origin')\n"
+        "if len(doc.blocks.get('PART')) != 1: bad.append('block contents')\n"
+        "if 'Continuous' not in doc.linetypes or 'Standard' not in doc.styles:\n"
+        "    bad.append('standard table records')\n"
+        "for b in bad: out.write('structure: %s\\n' % b)\n"
+        "sys.exit(1 if auditor.errors or auditor.fixes or bad else 0)\n";
     const std::string scriptPath = std::string(dir) + "/audit.py";
     std::ofstream(scriptPath) << script;
     const int rc = std::system(
