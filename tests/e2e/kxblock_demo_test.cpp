@@ -163,10 +163,17 @@ TEST_F(KxblockDemo, SvgShowsTheDraggedReferenceWiderThanTheOthers) {
     }
 }
 
-TEST_F(KxblockDemo, DemoIntoAFolderThatDoesNotExistFails) {
-    const ToolRun r = tool("demo --out " + dir + "/no/such/folder");
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.out.find("cannot write"), std::string::npos) << r.out;
+TEST_F(KxblockDemo, OutputFolderIsMadeUnlessAFileStandsInTheWay) {
+    const ToolRun made = tool("demo --out " + dir + "/new/folder");
+    ASSERT_EQ(made.status, 0) << made.out;
+    EXPECT_TRUE(exists(dir + "/new/folder/demo.dxf"));
+    EXPECT_TRUE(exists(dir + "/new/folder/demo.svg"));
+
+    std::ofstream(dir + "/plain", std::ios::binary) << "x";
+    const ToolRun blocked = tool("demo --out " + dir + "/plain/sub");
+    EXPECT_NE(blocked.status, 0);
+    EXPECT_NE(blocked.out.find("cannot write into"), std::string::npos) << blocked.out;
+    EXPECT_FALSE(exists(dir + "/plain/sub/demo.dxf"));
 }
 
 TEST_F(KxblockDemo, InfoJsonListsTheDefinitionAndTheNewWidth) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -588,6 +589,13 @@ int runDemo(const std::string& outDir, std::ostream& out, std::ostream& err) {
     PluginSession plugin(err);
     if (!plugin.loaded()) {
         return 2;
+    }
+    // The folder is made when missing, as an output folder of a build usually is.
+    std::error_code ec;
+    std::filesystem::create_directories(outDir, ec);
+    if (ec || !std::filesystem::is_directory(outDir)) {
+        err << "kxblock: cannot write into " << outDir << ": not a folder that can be made\n";
+        return 1;
     }
     AcDbDatabase* db = new AcDbDatabase(true, true);
     const int rc = demoIn(db, outDir, out, err);
