@@ -436,142 +436,107 @@ Acad::ErrorStatus setValueSet(const AcDbObjectId& paramId, const ValueSetSpec& w
 
 // --- Actions ------------------------------------------------------------------------------------
 
+namespace {
+
+// Adds `action` (a new object, owned here on every path) to the graph and wires it to the linear
+// parameter's end: the parameter's end moves by (EndXDelta, EndYDelta) when its distance changes,
+// and the action works by the same amount. `prepare` runs once the action is in the graph and
+// before its selection is set (the stretch frame goes first, so that the selection is sorted
+// once). On any failure nothing stays behind.
+template <class Prepare>
+Acad::ErrorStatus addEndDrivenAction(AcDbDatabase* db, const AcDbObjectId& graphId,
+                                     const AcDbObjectId& paramId,
+                                     const AcDbObjectIdArray& selection, const ACHAR* name,
+                                     KxDbTagAction* action, Prepare prepare,
+                                     AcDbObjectId& actionId) {
+    actionId.setNull();
+    Acad::ErrorStatus es = Acad::eOk;
+    if (action == nullptr) {
+        es = Acad::eOutOfMemory;
+    } else if (db == nullptr) {
+        es = kNoDatabase;
+    } else if (name == nullptr || name[0] == L'\0') {
+        es = Acad::eInvalidInput;
+    } else if (graphId.database() != db) {
+        es = graphId.isNull() ? Acad::eNullObjectId : Acad::eWrongDatabase;
+    }
+    if (es != Acad::eOk) {
+        delete action;
+        return es;
+    }
+    Opened<KxDbTagEvalGraph> graph;
+    KxNodeId paramNode = 0;
+    if ((es = openTyped(graphId, AcDb::kForWrite, graph)) == Acad::eOk) {
+        Opened<KxDbBlockLinearTag> linear;
+        if ((es = openTyped(paramId, AcDb::kForRead, linear)) == Acad::eOk) {
+            // Only a parameter of this graph can drive the action.
+            if (linear->ownerId() != graphId) {
+                es = Acad::eInvalidInput;
+            }
+            paramNode = linear->getNodeId();
+        }
+    }
+    if (es == Acad::eOk) {
+        es = action->setName(name);
+    }
+    KxNodeId nodeId = 0;
+    if (es == Acad::eOk) {
+        es = graph->addNode(action, nodeId);
+    }
+    if (es != Acad::eOk) {
+        if (action->objectId().isNull()) {
+            delete action;
+        } else {
+            action->erase();
+            action->close();
+        }
+        return es;
+    }
+    es = prepare();
+    if (es == Acad::eOk) {
+        es = action->connectTo(L"DeltaX", paramNode, L"EndXDelta");
+    }
+    if (es == Acad::eOk) {
+        es = action->connectTo(L"DeltaY", paramNode, L"EndYDelta");
+    }
+    if (es == Acad::eOk) {
+        es = action->setSelectionSet(selection);
+    }
+    if (es != Acad::eOk) {
+        graph->removeNode(action);
+        action->erase();
+        action->close();
+        return es;
+    }
+    actionId = action->objectId();
+    action->close();
+    return Acad::eOk;
+}
+
+}  // namespace
+
 Acad::ErrorStatus addMoveAction(AcDbDatabase* db, const AcDbObjectId& graphId,
                                 const AcDbObjectId& paramId, const AcDbObjectIdArray& selection,
                                 const ACHAR* name, AcDbObjectId& actionId) {
-    actionId.setNull();
-    if (db == nullptr) {
-        return kNoDatabase;
-    }
-    if (name == nullptr || name[0] == L'\0') {
-        return Acad::eInvalidInput;
-    }
-    if (graphId.database() != db) {
-        return graphId.isNull() ? Acad::eNullObjectId : Acad::eWrongDatabase;
-    }
-    Opened<KxDbTagEvalGraph> graph;
-    Acad::ErrorStatus es = openTyped(graphId, AcDb::kForWrite, graph);
-    if (es != Acad::eOk) {
-        return es;
-    }
-    KxNodeId paramNode = 0;
-    {
-        Opened<KxDbBlockLinearTag> linear;
-        if ((es = openTyped(paramId, AcDb::kForRead, linear)) != Acad::eOk) {
-            return es;
-        }
-        // Only a parameter of this graph can drive the action.
-        if (linear->ownerId() != graphId) {
-            return Acad::eInvalidInput;
-        }
-        paramNode = linear->getNodeId();
-    }
-
-    auto* move = new KxDbTagMoveAction();
-    es = move->setName(name);
-    KxNodeId nodeId = 0;
-    if (es == Acad::eOk) {
-        es = graph->addNode(move, nodeId);
-    }
-    if (es != Acad::eOk) {
-        if (move->objectId().isNull()) {
-            delete move;
-        } else {
-            move->erase();
-            move->close();
-        }
-        return es;
-    }
-    // The parameter's end moves by (EndXDelta, EndYDelta) when its distance changes; the action
-    // moves its selection by the same amount.
-    es = move->connectTo(L"DeltaX", paramNode, L"EndXDelta");
-    if (es == Acad::eOk) {
-        es = move->connectTo(L"DeltaY", paramNode, L"EndYDelta");
-    }
-    if (es == Acad::eOk) {
-        es = move->setSelectionSet(selection);
-    }
-    if (es != Acad::eOk) {
-        graph->removeNode(move);
-        move->erase();
-        move->close();
-        return es;
-    }
-    actionId = move->objectId();
-    move->close();
-    return Acad::eOk;
+    return addEndDrivenAction(
+        db, graphId, paramId, selection, name, new KxDbTagMoveAction(), [] { return Acad::eOk; },
+        actionId);
 }
 
 Acad::ErrorStatus addStretchAction(AcDbDatabase* db, const AcDbObjectId& graphId,
                                    const AcDbObjectId& paramId, const AcDbObjectIdArray& selection,
                                    const AcGePoint2d& frameMin, const AcGePoint2d& frameMax,
                                    const ACHAR* name, AcDbObjectId& actionId) {
-    actionId.setNull();
-    if (db == nullptr) {
-        return kNoDatabase;
-    }
-    if (name == nullptr || name[0] == L'\0') {
-        return Acad::eInvalidInput;
-    }
-    if (graphId.database() != db) {
-        return graphId.isNull() ? Acad::eNullObjectId : Acad::eWrongDatabase;
-    }
-    Opened<KxDbTagEvalGraph> graph;
-    Acad::ErrorStatus es = openTyped(graphId, AcDb::kForWrite, graph);
-    if (es != Acad::eOk) {
-        return es;
-    }
-    KxNodeId paramNode = 0;
-    {
-        Opened<KxDbBlockLinearTag> linear;
-        if ((es = openTyped(paramId, AcDb::kForRead, linear)) != Acad::eOk) {
-            return es;
-        }
-        if (linear->ownerId() != graphId) {
-            return Acad::eInvalidInput;
-        }
-        paramNode = linear->getNodeId();
-    }
-
     auto* stretch = new KxDbTagStretchAction();
-    es = stretch->setName(name);
-    KxNodeId nodeId = 0;
-    if (es == Acad::eOk) {
-        es = graph->addNode(stretch, nodeId);
-    }
-    if (es != Acad::eOk) {
-        if (stretch->objectId().isNull()) {
-            delete stretch;
-        } else {
-            stretch->erase();
-            stretch->close();
-        }
-        return es;
-    }
-    // The frame first, so that the selection set is sorted into stretched and moved objects
-    // once, when it is set.
-    AcGePoint2dArray frame;
-    frame.append(frameMin);
-    frame.append(frameMax);
-    es = stretch->setStretchFrame(frame);
-    if (es == Acad::eOk) {
-        es = stretch->connectTo(L"DeltaX", paramNode, L"EndXDelta");
-    }
-    if (es == Acad::eOk) {
-        es = stretch->connectTo(L"DeltaY", paramNode, L"EndYDelta");
-    }
-    if (es == Acad::eOk) {
-        es = stretch->setSelectionSet(selection);
-    }
-    if (es != Acad::eOk) {
-        graph->removeNode(stretch);
-        stretch->erase();
-        stretch->close();
-        return es;
-    }
-    actionId = stretch->objectId();
-    stretch->close();
-    return Acad::eOk;
+    return addEndDrivenAction(
+        db, graphId, paramId, selection, name, stretch,
+        [&] {
+            AcGePoint2dArray frame;
+            frame.append(frameMin);
+            frame.append(frameMax);
+            return stretch->setStretchFrame(frame);
+        },
+        actionId);
 }
 
 // --- Chained authoring --------------------------------------------------------------------------
