@@ -1,33 +1,15 @@
 // kxblock classes, run as a user would run it.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "tool_run.h"
+
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-};
-
-ToolRun runShell(const std::string& command) {
-    ToolRun result{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    std::array<char, 4096> buf{};
-    size_t n = 0;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) {
-        result.out.append(buf.data(), n);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using kxe2e::runShell;
+using kxe2e::ToolRun;
 
 ToolRun run(const std::string& args) {
     return runShell(std::string(KXBLOCK_TOOL) + " " + args + " 2>&1");

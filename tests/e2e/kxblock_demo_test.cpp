@@ -1,6 +1,5 @@
 // kxblock demo, info and render, run as a user would run them in a fresh folder.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <cstdio>
@@ -13,40 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "tool_run.h"
+
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-};
-
-ToolRun runShell(const std::string& command) {
-    ToolRun result{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    std::array<char, 4096> buf{};
-    size_t n = 0;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) {
-        result.out.append(buf.data(), n);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
+using kxe2e::exists;
+using kxe2e::readFile;
+using kxe2e::runShell;
+using kxe2e::ToolRun;
 
 // A minimal XML check: every element opened is closed in order, and attributes are quoted.
 bool wellFormed(const std::string& xml) {
@@ -107,10 +80,8 @@ std::map<std::string, std::pair<double, double>> spansByEntity(const std::string
 class KxblockDemo : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/kxblock_demo_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        ASSERT_NE(made, nullptr);
-        dir = made;
+        dir = kxe2e::makeTempDir("kxblock_demo");
+        ASSERT_FALSE(dir.empty());
         demo = runShell("cd " + dir + " && " + std::string(KXBLOCK_TOOL) + " demo 2>&1");
         const std::regex dragged(R"(dragged the end grip of reference ([0-9A-F]+))");
         std::smatch m;
@@ -123,9 +94,7 @@ class KxblockDemo : public ::testing::Test {
             runShell("rm -rf '" + dir + "'");
         }
     }
-    static ToolRun tool(const std::string& args) {
-        return runShell("cd " + dir + " && " + std::string(KXBLOCK_TOOL) + " " + args + " 2>&1");
-    }
+    static ToolRun tool(const std::string& args) { return kxe2e::kxblockIn(dir, args); }
 
     static std::string dir;
     static ToolRun demo;
@@ -250,7 +219,8 @@ TEST_F(KxblockDemo, MissingOrDamagedInputIsReportedOnStderr) {
 }
 
 TEST_F(KxblockDemo, EachCommandHasHelp) {
-    for (const char* cmd : {"demo", "render", "info"}) {
+    for (const char* cmd :
+         {"classes", "demo", "render", "info", "grips", "drag", "set", "graph", "audit"}) {
         const ToolRun r = tool(std::string(cmd) + " --help");
         EXPECT_EQ(r.status, 0) << cmd;
         EXPECT_NE(r.out.find("Usage"), std::string::npos) << r.out;

@@ -17,20 +17,12 @@ int runAudit(const std::string& file, bool fix, const std::string& outPath, bool
         err << "kxblock: -o is only written with --fix\n";
         return 1;
     }
-    PluginSession plugin(err);
-    if (!plugin.loaded()) {
-        return 2;
-    }
     nlohmann::json result;
-    {
-        Drawing drawing(file, err);
-        if (drawing.get() == nullptr) {
-            return 1;
-        }
+    const int rc = withDrawing(file, err, [&](AcDbDatabase* db) {
         AcDbAuditInfo info;
         info.setFixErrors(fix);
         kxhost::AuditReport report;
-        const Acad::ErrorStatus es = kxhost::auditDatabase(drawing.get(), info, &report);
+        const Acad::ErrorStatus es = kxhost::auditDatabase(db, info, &report);
         if (es != Acad::eOk) {
             err << "kxblock: the audit could not run (status " << statusText(es) << ")\n";
             return 1;
@@ -42,9 +34,13 @@ int runAudit(const std::string& file, bool fix, const std::string& outPath, bool
         for (const AcString& line : info.messages()) {
             result["findings"].push_back(text(line));
         }
-        if (fix && !writeDrawing(drawing.get(), outPath, err)) {
+        if (fix && !writeDrawing(db, outPath, err)) {
             return 1;
         }
+        return 0;
+    });
+    if (rc != 0) {
+        return rc;
     }
     const int errors = result["errors"].get<int>();
     const int fixed = result["fixed"].get<int>();

@@ -253,18 +253,10 @@ void printText(const nlohmann::json& g, std::ostream& out) {
 
 int runGraph(const std::string& file, const std::string& block, bool dot, bool json,
              std::ostream& out, std::ostream& err) {
-    PluginSession plugin(err);
-    if (!plugin.loaded()) {
-        return 2;
-    }
     nlohmann::json result;
-    {
-        Drawing drawing(file, err);
-        if (drawing.get() == nullptr) {
-            return 1;
-        }
+    const int rc = withDrawing(file, err, [&](AcDbDatabase* db) {
         std::string name;
-        const AcDbObjectId graphId = graphOfBlock(drawing.get(), block, name, err);
+        const AcDbObjectId graphId = graphOfBlock(db, block, name, err);
         if (graphId.isNull()) {
             return 1;
         }
@@ -297,6 +289,10 @@ int runGraph(const std::string& file, const std::string& block, bool dot, bool j
         for (const KxNodeId id : cycles) {
             result["cycles"].push_back(id);
         }
+        return 0;
+    });
+    if (rc != 0) {
+        return rc;
     }
     if (dot) {
         printDot(result, out);

@@ -68,7 +68,7 @@ nlohmann::json gripRows(kxhost::GripEditor& editor, const AcDbObjectId& refId) {
             row["kind"] = kindOfNode(refId, data->gripId());
         } else {
             row["node"] = nullptr;
-            row["kind"] = own == 0 ? "host insertion" : "host";
+            row["kind"] = "host";
         }
         const AcGePoint3d p = grip->gripPoint();
         row["position"] = {p.x, p.y, p.z};
@@ -121,28 +121,21 @@ void printGrips(const nlohmann::json& rows, std::ostream& out) {
 
 int runGrips(const std::string& file, const std::string& refHandle, bool json, std::ostream& out,
              std::ostream& err) {
-    PluginSession plugin(err);
-    if (!plugin.loaded()) {
-        return 2;
-    }
     nlohmann::json result;
-    {
-        Drawing drawing(file, err);
-        if (drawing.get() == nullptr) {
-            return 1;
-        }
-        const AcDbObjectId refId = referenceByHandle(drawing.get(), refHandle, err);
-        if (refId.isNull()) {
-            return 1;
-        }
-        kxhost::GripEditor editor(drawing.get(), refId);
-        const Acad::ErrorStatus es = editor.collectGrips();
-        if (es != Acad::eOk) {
-            err << "kxblock: the reference offers no grips (status " << statusText(es) << ")\n";
-            return 1;
-        }
-        result["reference"] = refHandle;
-        result["grips"] = gripRows(editor, refId);
+    const int rc =
+        withReference(file, refHandle, err, [&](AcDbDatabase* db, const AcDbObjectId& refId) {
+            kxhost::GripEditor editor(db, refId);
+            const Acad::ErrorStatus es = editor.collectGrips();
+            if (es != Acad::eOk) {
+                err << "kxblock: the reference offers no grips (status " << statusText(es) << ")\n";
+                return 1;
+            }
+            result["reference"] = refHandle;
+            result["grips"] = gripRows(editor, refId);
+            return 0;
+        });
+    if (rc != 0) {
+        return rc;
     }
     if (json) {
         out << result.dump(2) << "\n";
@@ -161,52 +154,45 @@ int runDrag(const std::string& file, const std::string& refHandle, int gripIndex
         err << "kxblock: --by wants DX,DY or DX,DY,DZ (numbers), not \"" << by << "\"\n";
         return 1;
     }
-    PluginSession plugin(err);
-    if (!plugin.loaded()) {
-        return 2;
-    }
     nlohmann::json result;
-    {
-        Drawing drawing(file, err);
-        if (drawing.get() == nullptr) {
-            return 1;
-        }
-        const AcDbObjectId refId = referenceByHandle(drawing.get(), refHandle, err);
-        if (refId.isNull()) {
-            return 1;
-        }
-        kxhost::GripEditor editor(drawing.get(), refId);
-        Acad::ErrorStatus es = editor.collectGrips();
-        if (es != Acad::eOk) {
-            err << "kxblock: the reference offers no grips (status " << statusText(es) << ")\n";
-            return 1;
-        }
-        if (gripIndex < 0 || gripIndex >= editor.gripCount()) {
-            err << "kxblock: the reference offers " << editor.gripCount()
-                << " grips; there is no grip " << gripIndex << " (see kxblock grips)\n";
-            return 1;
-        }
-        const nlohmann::json before = gripRows(editor, refId)[gripIndex];
-        es = editor.beginDrag(gripIndex);
-        if (es == Acad::eOk) {
-            es = editor.dragTo(offset);
-        }
-        if (es == Acad::eOk) {
-            es = editor.release();
-        } else {
-            editor.cancel();
-        }
-        if (es != Acad::eOk) {
-            err << "kxblock: the drag was refused (status " << statusText(es) << ")\n";
-            return 1;
-        }
-        result["reference"] = refHandle;
-        result["grip"] = before;
-        result["by"] = {offset.x, offset.y, offset.z};
-        result["block"] = blockName(blockOfReference(refId));
-        if (!writeDrawing(drawing.get(), outPath, err)) {
-            return 1;
-        }
+    const int rc =
+        withReference(file, refHandle, err, [&](AcDbDatabase* db, const AcDbObjectId& refId) {
+            kxhost::GripEditor editor(db, refId);
+            Acad::ErrorStatus es = editor.collectGrips();
+            if (es != Acad::eOk) {
+                err << "kxblock: the reference offers no grips (status " << statusText(es) << ")\n";
+                return 1;
+            }
+            if (gripIndex < 0 || gripIndex >= editor.gripCount()) {
+                err << "kxblock: the reference offers " << editor.gripCount()
+                    << " grips; there is no grip " << gripIndex << " (see kxblock grips)\n";
+                return 1;
+            }
+            const nlohmann::json before = gripRows(editor, refId)[gripIndex];
+            es = editor.beginDrag(gripIndex);
+            if (es == Acad::eOk) {
+                es = editor.dragTo(offset);
+            }
+            if (es == Acad::eOk) {
+                es = editor.release();
+            } else {
+                editor.cancel();
+            }
+            if (es != Acad::eOk) {
+                err << "kxblock: the drag was refused (status " << statusText(es) << ")\n";
+                return 1;
+            }
+            result["reference"] = refHandle;
+            result["grip"] = before;
+            result["by"] = {offset.x, offset.y, offset.z};
+            result["block"] = blockName(blockOfReference(refId));
+            if (!writeDrawing(db, outPath, err)) {
+                return 1;
+            }
+            return 0;
+        });
+    if (rc != 0) {
+        return rc;
     }
     if (json) {
         out << result.dump(2) << "\n";

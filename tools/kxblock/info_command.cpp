@@ -101,17 +101,13 @@ nlohmann::json collectInfo(AcDbDatabase* db) {
 }  // namespace
 
 int runInfo(const std::string& file, bool json, std::ostream& out, std::ostream& err) {
-    PluginSession plugin(err);
-    if (!plugin.loaded()) {
-        return 2;
-    }
     nlohmann::json info;
-    {
-        Drawing drawing(file, err);
-        if (drawing.get() == nullptr) {
-            return 1;
-        }
-        info = collectInfo(drawing.get());
+    const int rc = withDrawing(file, err, [&](AcDbDatabase* db) {
+        info = collectInfo(db);
+        return 0;
+    });
+    if (rc != 0) {
+        return rc;
     }
     if (json) {
         out << info.dump(2) << "\n";

@@ -43,6 +43,24 @@ Drawing::Drawing(const std::string& file, std::ostream& err) {
     }
 }
 
+int withDrawing(const std::string& file, std::ostream& err,
+                const std::function<int(AcDbDatabase*)>& body) {
+    PluginSession plugin(err);
+    if (!plugin.loaded()) {
+        return 2;
+    }
+    Drawing drawing(file, err);
+    return drawing.get() != nullptr ? body(drawing.get()) : 1;
+}
+
+int withReference(const std::string& file, const std::string& handle, std::ostream& err,
+                  const std::function<int(AcDbDatabase*, const AcDbObjectId&)>& body) {
+    return withDrawing(file, err, [&](AcDbDatabase* db) {
+        const AcDbObjectId refId = referenceByHandle(db, handle, err);
+        return refId.isNull() ? 1 : body(db, refId);
+    });
+}
+
 bool writeDrawing(AcDbDatabase* db, const std::string& path, std::ostream& err) {
     AcString message;
     const Acad::ErrorStatus es =

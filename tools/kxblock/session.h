@@ -3,6 +3,7 @@
 // conversions between the host's values and the command line's text.
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -73,6 +74,15 @@ class Drawing {
   private:
     AcDbDatabase* m_db = nullptr;
 };
+
+// Loads the plug-in, reads FILE and runs `body` on the drawing; the drawing is gone and the
+// plug-in unloaded when it returns. The exit status: body's, 1 when FILE cannot be read, 2 when
+// the plug-in cannot be loaded.
+int withDrawing(const std::string& file, std::ostream& err,
+                const std::function<int(AcDbDatabase*)>& body);
+// The same for one block reference of FILE named by its handle (1 when it names none).
+int withReference(const std::string& file, const std::string& handle, std::ostream& err,
+                  const std::function<int(AcDbDatabase*, const AcDbObjectId&)>& body);
 
 // Writes the drawing as DXF; false (with the reason on `err`) when it cannot.
 bool writeDrawing(AcDbDatabase* db, const std::string& path, std::ostream& err);

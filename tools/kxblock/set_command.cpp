@@ -222,33 +222,26 @@ int runSet(const std::string& file, const std::string& refHandle,
         }
         parsed.push_back(a);
     }
-    PluginSession plugin(err);
-    if (!plugin.loaded()) {
-        return 2;
-    }
     nlohmann::json result;
     result["reference"] = refHandle;
     result["properties"] = nlohmann::json::array();
-    {
-        Drawing drawing(file, err);
-        if (drawing.get() == nullptr) {
-            return 1;
-        }
-        const AcDbObjectId refId = referenceByHandle(drawing.get(), refHandle, err);
-        if (refId.isNull()) {
-            return 1;
-        }
-        for (const Assignment& a : parsed) {
-            nlohmann::json row;
-            if (!apply(refId, a, row, err)) {
+    const int rc =
+        withReference(file, refHandle, err, [&](AcDbDatabase* db, const AcDbObjectId& refId) {
+            for (const Assignment& a : parsed) {
+                nlohmann::json row;
+                if (!apply(refId, a, row, err)) {
+                    return 1;
+                }
+                result["properties"].push_back(row);
+            }
+            result["block"] = blockName(blockOfReference(refId));
+            if (!writeDrawing(db, outPath, err)) {
                 return 1;
             }
-            result["properties"].push_back(row);
-        }
-        result["block"] = blockName(blockOfReference(refId));
-        if (!writeDrawing(drawing.get(), outPath, err)) {
-            return 1;
-        }
+            return 0;
+        });
+    if (rc != 0) {
+        return rc;
     }
     if (json) {
         out << result.dump(2) << "\n";
