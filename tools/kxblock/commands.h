@@ -15,7 +15,7 @@ int runDemo(const std::string& outDir, std::ostream& out, std::ostream& err);
 // Model space of FILE as SVG (or PNG through rsvg-convert when OUT ends in ".png"), with the
 // grip glyphs of the references named by `gripHandles`.
 int runRender(const std::string& file, const std::string& outPath,
-              const std::vector<std::string>& gripHandles, std::ostream& err);
+              const std::vector<std::string>& gripHandles, std::ostream& out, std::ostream& err);
 // The dynamic definitions and block references of FILE.
 int runInfo(const std::string& file, bool json, std::ostream& out, std::ostream& err);
 // The grips offered on one reference, in the host's order.

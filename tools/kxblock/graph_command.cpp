@@ -79,7 +79,9 @@ nlohmann::json nodeRows(const KxDbTagEvalGraph* graph, const KxNodeIdArray& ids)
         GraphNode node(graph, id);
         nlohmann::json row = {{"id", id}, {"class", nullptr}, {"name", nullptr}};
         if (node.get() != nullptr && node.get()->isA() != nullptr) {
-            row["class"] = text(node.get()->isA()->name());
+            // The record name, as info names parameter classes.
+            const ACHAR* dxf = node.get()->isA()->dxfName();
+            row["class"] = text(dxf != nullptr ? dxf : node.get()->isA()->name());
             if (const auto* element = KxDbTagElement::cast(node.get())) {
                 row["name"] = text(element->getName());
             }

@@ -186,6 +186,7 @@ int runDrag(const std::string& file, const std::string& refHandle, int gripIndex
             result["grip"] = before;
             result["by"] = {offset.x, offset.y, offset.z};
             result["block"] = blockName(blockOfReference(refId));
+            result["after"] = referenceJson(refId);
             if (!writeDrawing(db, outPath, err)) {
                 return 1;
             }
@@ -200,8 +201,11 @@ int runDrag(const std::string& file, const std::string& refHandle, int gripIndex
     }
     out << "dragged grip " << gripIndex << " (" << result["grip"]["kind"].get<std::string>()
         << ") of reference " << refHandle << " by " << result["by"].dump()
-        << "; the reference now shows block " << result["block"].get<std::string>() << "\nwrote "
-        << outPath << "\n";
+        << "; the reference now shows block " << result["block"].get<std::string>() << "\n";
+    if (!result["after"].is_null()) {
+        printProperties(result["after"], out);
+    }
+    out << "wrote " << outPath << "\n";
     return 0;
 }
 

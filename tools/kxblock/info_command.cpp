@@ -8,6 +8,54 @@
 #include "tools/kxblock/session.h"
 
 namespace kxtool {
+
+nlohmann::json referenceJson(const AcDbObjectId& id) {
+    Opened<AcDbBlockReference> ref(id, AcDb::kForRead);
+    if (ref.get() == nullptr) {
+        return nullptr;
+    }
+    KxDbTagRefContext context(kxref::kDefaultKey, ref.get());
+    if (!context.isBound()) {
+        return nullptr;  // a reference of an ordinary block
+    }
+    nlohmann::json row;
+    row["handle"] = handleOf(id);
+    row["block"] = blockName(ref->blockTableRecord());
+    row["definition"] = blockName(context.definitionId());
+    const AcGePoint3d pos = ref->position();
+    row["position"] = {pos.x, pos.y, pos.z};
+    row["properties"] = nlohmann::json::array();
+    KxDbTagParameterList params;
+    if (context.listParameters(params) != Acad::eOk) {
+        return row;
+    }
+    for (const KxDbTagParameterEntry& entry : params) {
+        KxDbBlockPropertyDescArray descs;
+        if (context.getPropertyDescriptions(entry, descs) != Acad::eOk) {
+            continue;
+        }
+        for (int i = 0; i < descs.length(); ++i) {
+            KxDbTagEvalVariant value;
+            if (context.getPropertyValue(entry, descs[i].name.kwszPtr(), value) != Acad::eOk) {
+                value.clear();
+            }
+            row["properties"].push_back({{"node", entry.second},
+                                         {"parameter", text(entry.first)},
+                                         {"name", text(descs[i].name)},
+                                         {"value", valueJson(value)},
+                                         {"readOnly", descs[i].readOnly != 0}});
+        }
+    }
+    return row;
+}
+
+void printProperties(const nlohmann::json& row, std::ostream& out) {
+    for (const auto& p : row["properties"]) {
+        out << "    " << p["name"].get<std::string>() << " = " << p["value"].dump()
+            << (p["readOnly"].get<bool>() ? " (read-only)" : "") << "\n";
+    }
+}
+
 namespace {
 
 nlohmann::json collectInfo(AcDbDatabase* db) {
@@ -55,45 +103,12 @@ nlohmann::json collectInfo(AcDbDatabase* db) {
         }
     }
 
-    // References: the block references of model space.
+    // References: the dynamic block references of model space.
     for (const AcDbObjectId& id : entitiesOf(db->modelSpaceId())) {
-        Opened<AcDbBlockReference> ref(id, AcDb::kForRead);
-        if (ref.get() == nullptr) {
-            continue;
+        nlohmann::json row = referenceJson(id);
+        if (!row.is_null()) {
+            result["references"].push_back(row);
         }
-        KxDbTagRefContext context(kxref::kDefaultKey, ref.get());
-        if (!context.isBound()) {
-            continue;  // a reference of an ordinary block
-        }
-        nlohmann::json row;
-        row["handle"] = handleOf(id);
-        row["block"] = blockName(ref->blockTableRecord());
-        row["definition"] = blockName(context.definitionId());
-        const AcGePoint3d pos = ref->position();
-        row["position"] = {pos.x, pos.y, pos.z};
-        row["properties"] = nlohmann::json::array();
-        KxDbTagParameterList params;
-        if (context.listParameters(params) == Acad::eOk) {
-            for (const KxDbTagParameterEntry& entry : params) {
-                KxDbBlockPropertyDescArray descs;
-                if (context.getPropertyDescriptions(entry, descs) != Acad::eOk) {
-                    continue;
-                }
-                for (int i = 0; i < descs.length(); ++i) {
-                    KxDbTagEvalVariant value;
-                    if (context.getPropertyValue(entry, descs[i].name.kwszPtr(), value) !=
-                        Acad::eOk) {
-                        value.clear();
-                    }
-                    row["properties"].push_back({{"node", entry.second},
-                                                 {"parameter", text(entry.first)},
-                                                 {"name", text(descs[i].name)},
-                                                 {"value", valueJson(value)},
-                                                 {"readOnly", descs[i].readOnly != 0}});
-                }
-            }
-        }
-        result["references"].push_back(row);
     }
     return result;
 }
@@ -127,10 +142,7 @@ int runInfo(const std::string& file, bool json, std::ostream& out, std::ostream&
         out << "  " << ref["handle"].get<std::string>() << " block "
             << ref["block"].get<std::string>() << " of " << ref["definition"].get<std::string>()
             << " at " << ref["position"].dump() << "\n";
-        for (const auto& p : ref["properties"]) {
-            out << "    " << p["name"].get<std::string>() << " = " << p["value"].dump()
-                << (p["readOnly"].get<bool>() ? " (read-only)" : "") << "\n";
-        }
+        printProperties(ref, out);
     }
     return 0;
 }

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         return kxtool::runSet(file, ref, properties, output, json, std::cout, std::cerr);
     }
     if (render->parsed()) {
-        return kxtool::runRender(file, output, gripRefs, std::cerr);
+        return kxtool::runRender(file, output, gripRefs, std::cout, std::cerr);
     }
     if (graph->parsed()) {
         return kxtool::runGraph(file, block, dot, json, std::cout, std::cerr);

@@ -5,7 +5,7 @@
 namespace kxtool {
 
 int runRender(const std::string& file, const std::string& outPath,
-              const std::vector<std::string>& gripHandles, std::ostream& err) {
+              const std::vector<std::string>& gripHandles, std::ostream& out, std::ostream& err) {
     std::string svg;
     const int rc = withDrawing(file, err, [&](AcDbDatabase* db) {
         AcDbObjectIdArray refs;
@@ -26,7 +26,11 @@ int runRender(const std::string& file, const std::string& outPath,
     if (rc != 0) {
         return rc;
     }
-    return writeRendering(svg, outPath, err);
+    const int written = writeRendering(svg, outPath, err);
+    if (written == 0) {
+        out << "wrote " << outPath << "\n";
+    }
+    return written;
 }
 
 }  // namespace kxtool

@@ -105,4 +105,10 @@ AcDbObjectId referenceByHandle(AcDbDatabase* db, const std::string& handle, std:
 // A property value as JSON: number, [x, y, z], string or null, by the value's group code.
 nlohmann::json valueJson(const KxDbTagEvalVariant& v);
 
+// A dynamic block reference as info lists it: handle, block, definition, position and
+// properties; null for anything else.
+nlohmann::json referenceJson(const AcDbObjectId& refId);
+// The properties of such a row, one a line.
+void printProperties(const nlohmann::json& row, std::ostream& out);
+
 }  // namespace kxtool
