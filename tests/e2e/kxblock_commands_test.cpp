@@ -157,11 +157,11 @@ TEST_F(KxblockCommands, GraphShowsNodesEdgesAndTheEvaluationOrder) {
     int parameter = 0;
     int action = 0;
     for (const auto& n : g["nodes"]) {
-        if (n["class"] == "KxDbBlockLinearTag") {
+        if (n["class"] == "BLOCKLINEARTAG") {
             parameter = n["id"];
             EXPECT_EQ(n["name"], "Width");
         }
-        if (n["class"] == "KxDbTagStretchAction") {
+        if (n["class"] == "TAGSTRETCHACTION") {
             action = n["id"];
         }
     }
