@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tool_run.h"
 
@@ -203,6 +206,60 @@ TEST_F(KxblockCommands, AuditOfTheDemoIsCleanAndFixWritesOnlyWhereTold) {
     const ToolRun fixed = tool("audit demo.dxf --fix -o fixed.dxf");
     EXPECT_EQ(fixed.status, 0) << fixed.out;
     EXPECT_EQ(property("fixed.dxf", handles[1], "Width"), 15.0);
+}
+
+// A graph whose edge lists were damaged on the way (one node's list link pointing at the wrong
+// edge) still reads; audit reports it and fails, --fix repairs it into a drawing that audits clean.
+TEST_F(KxblockCommands, AuditFindsAndRepairsADamagedGraph) {
+    std::vector<std::string> lines;
+    {
+        std::istringstream in(readFile(dir + "/demo.dxf"));
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+    }
+    // The graph record is the last TAG_EVALGRAPH (the first names its class); node 1's third
+    // list link (group 92) follows its id (group 91).
+    size_t at = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == "TAG_EVALGRAPH") {
+            at = i;
+        }
+    }
+    ASSERT_NE(at, 0u);
+    while (at + 1 < lines.size() && !(lines[at] == " 91" && lines[at + 1] == "1")) {
+        ++at;
+    }
+    for (int links = 0; links < 3 && at + 1 < lines.size();) {
+        ++at;
+        links += lines[at] == " 92" ? 1 : 0;
+    }
+    ASSERT_LT(at + 1, lines.size());
+    ASSERT_EQ(lines[at], " 92");
+    ASSERT_NE(lines[at + 1], "1");
+    lines[at + 1] = "1";
+    {
+        std::ofstream out(dir + "/damaged.dxf", std::ios::binary);
+        for (const std::string& line : lines) {
+            out << line << "\n";
+        }
+    }
+    const ToolRun found = tool("audit damaged.dxf --json");
+    EXPECT_EQ(found.status, 1) << found.out;
+    const nlohmann::json report = nlohmann::json::parse(found.out);
+    EXPECT_GT(report["errors"].get<int>(), 0);
+    EXPECT_EQ(report["fixed"], 0);
+    bool graphFinding = false;
+    for (const auto& line : report["findings"]) {
+        graphFinding = graphFinding || line.get<std::string>().find("Evaluation graph") == 0;
+    }
+    EXPECT_TRUE(graphFinding) << report.dump();
+
+    const ToolRun fixed = tool("audit damaged.dxf --fix -o repaired.dxf");
+    EXPECT_EQ(fixed.status, 0) << fixed.out;
+    const ToolRun again = tool("audit repaired.dxf");
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_NE(again.out.find("0 errors found"), std::string::npos) << again.out;
 }
 
 // The demo's drawing, and a drawing changed by drag, are read by an independent reader whose
