@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
@@ -545,13 +546,13 @@ bool KxDbImpBlockTag::wantsHistory() const {
         AcDbObjectIdArray selection;
         link->actionLinkSelection(selection);
         const bool moveLike = KxDbParamActionLink::isMoveLike(link->actionLinkKind());
-        AcDbObjectIdArray counted;
+        // A selection naming an object twice still counts one action on it.
+        std::set<AcDbObjectId> counted;
         for (int k = 0; k < selection.length(); ++k) {
             const AcDbObjectId id = selection[k];
-            if (id.isNull() || counted.contains(id)) {
+            if (id.isNull() || !counted.insert(id).second) {
                 continue;
             }
-            counted.append(id);
             Use& use = uses[id];
             ++use.actions;
             use.other = use.other || !moveLike;

@@ -13,6 +13,7 @@
 #include "module/display/drawable_overrule.h"
 #include "module/graph/block_proxy_node.h"
 #include "module/graph/eval_graph.h"
+#include "module/representation/shape_index.h"
 #include "module/representation/tags.h"
 #include "module/rootdata/root_data.h"
 
@@ -456,6 +457,8 @@ Acad::ErrorStatus substituteHistory(resbuf*& chain) {
 }
 
 void releaseModuleCaches() {
+    // The sharing index's reactors come off every database with the entity index's watcher.
+    kxshare::releaseAll();
     detachWatcher();
     clearIndex();
     g_ownEdits = 0;

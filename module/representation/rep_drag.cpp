@@ -31,6 +31,11 @@ Acad::ErrorStatus entitiesOf(const AcDbBlockReference* image, std::vector<AcDbEn
     return Acad::eOk;
 }
 
+Acad::ErrorStatus ensureEntities(const AcDbBlockReference* image) {
+    KxGiNimbleBlockDrawableOverrule* overrule = KxGiNimbleBlockDrawableOverrule::instance();
+    return overrule != nullptr ? overrule->makeCloneEntities(image) : Acad::eNotApplicable;
+}
+
 Acad::ErrorStatus append(const AcDbBlockReference* image, AcDbEntity* entity) {
     KxGiNimbleBlockDrawableOverrule* overrule = KxGiNimbleBlockDrawableOverrule::instance();
     return overrule != nullptr ? overrule->appendToReferenceBlock(image, entity)

@@ -15,6 +15,8 @@ namespace kxdrag {
 AcDbObjectId sourceReferenceOf(const AcDbBlockReference* image);
 // The drag image's copies, made on first request. The overrule keeps owning them.
 Acad::ErrorStatus entitiesOf(const AcDbBlockReference* image, std::vector<AcDbEntity*>& entities);
+// Makes the drag image's copies unless they exist already (without listing them).
+Acad::ErrorStatus ensureEntities(const AcDbBlockReference* image);
 // Appends a new entity to the copies; on success the overrule owns it.
 Acad::ErrorStatus append(const AcDbBlockReference* image, AcDbEntity* entity);
 // Takes the entity out of the copies; on success it is the caller's to delete.

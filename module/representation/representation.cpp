@@ -21,6 +21,7 @@
 #include "module/representation/rep_util.h"
 #include "module/representation/representation_context.h"
 #include "module/representation/representation_imp.h"
+#include "module/representation/shape_index.h"
 #include "module/representation/tags.h"
 #include "module/rootdata/root_data.h"
 
@@ -58,14 +59,22 @@ Acad::ErrorStatus recordSourceDefinition(const AcDbBlockReference* ref,
 }
 
 bool blockHasProxyEntities(const AcDbObjectId& blockId) {
+    // Asked on every change of every reference: the drawing's index keeps the answer until the
+    // block or one of its entities changes.
+    bool found = false;
+    if (kxshare::cachedHasProxyEntities(blockId, found)) {
+        return found;
+    }
     for (const AcDbObjectId& id : kxhost::blockEntityIds(blockId)) {
         Opened<AcDbEntity> ent;
         if (ent.open(id, AcDb::kForRead) == Acad::eOk &&
             AcDbProxyEntity::cast(ent.get()) != nullptr) {
-            return true;
+            found = true;
+            break;
         }
     }
-    return false;
+    kxshare::keepHasProxyEntities(blockId, found);
+    return found;
 }
 
 namespace {
@@ -132,34 +141,6 @@ Acad::ErrorStatus copyDrawOrder(AcDbBlockTableRecord* source, AcDbBlockTableReco
     return mapped.isEmpty() ? Acad::eOk : targetTable->setRelativeDrawOrder(mapped);
 }
 
-// Entity count and extents (the union of the extents of the live entities) of a block.
-struct BlockShape {
-    int count = 0;
-    AcDbExtents extents;
-};
-
-BlockShape shapeOf(const AcDbObjectId& blockId) {
-    BlockShape shape;
-    for (const AcDbObjectId& id : kxhost::blockEntityIds(blockId)) {
-        ++shape.count;
-        Opened<AcDbEntity> ent;
-        AcDbExtents ext;
-        if (ent.open(id, AcDb::kForRead) == Acad::eOk && ent->getGeomExtents(ext) == Acad::eOk &&
-            !ext.isEmpty()) {
-            shape.extents.addExt(ext);
-        }
-    }
-    return shape;
-}
-
-bool sameShape(const BlockShape& a, const BlockShape& b) {
-    if (a.count != b.count || a.extents.isEmpty() != b.extents.isEmpty()) {
-        return false;
-    }
-    return a.extents.isEmpty() || (a.extents.minPoint().isEqualTo(b.extents.minPoint()) &&
-                                   a.extents.maxPoint().isEqualTo(b.extents.maxPoint()));
-}
-
 // The equivalence reactors registered for block references, asked in list order.
 bool askEquivalenceReactors(AcDbBlockReference* candidate, AcDbBlockReference* ref) {
     auto* services = AcRxDictionary::cast(acrxSysRegistry()->at(L"ServiceDictionary"));
@@ -187,11 +168,10 @@ bool askEquivalenceReactors(AcDbBlockReference* candidate, AcDbBlockReference* r
 }
 
 // One live reference of the block other than `self`, or the null id.
-AcDbObjectId liveReferenceOf(const AcDbObjectId& blockId, const AcDbObjectId& self) {
-    Opened<AcDbBlockTableRecord> block;
+AcDbObjectId liveReferenceOf(AcDbDatabase* db, const AcDbObjectId& blockId,
+                             const AcDbObjectId& self) {
     AcDbObjectIdArray refs;
-    if (block.open(blockId, AcDb::kForRead) != Acad::eOk ||
-        block->getBlockReferenceIds(refs) != Acad::eOk) {
+    if (kxshare::referencesOf(db, blockId, refs) != Acad::eOk) {
         return AcDbObjectId();
     }
     for (const AcDbObjectId& id : refs) {
@@ -285,6 +265,11 @@ Acad::ErrorStatus KxDbTagRepresentation::setReferenceBlock(AcDbBlockReference* r
             es = ref->setBlockTableRecord(blockId);
             ref->downgradeOpen();
         }
+    }
+    if (es == Acad::eOk) {
+        // The host tells the index only when the reference is closed; lookups made before that
+        // (the reference's own change goes on) must already see it here.
+        kxshare::noteReferenceBlock(ref);
     }
     m_pImp->leave(ref);
     return es;
@@ -448,7 +433,6 @@ Acad::ErrorStatus KxDbTagRepresentation::makeRepresentationUnique(AcDbBlockRefer
         return Acad::eOk;
     }
     const AcDbObjectId currentId = ref->blockTableRecord();
-    AcDbObjectIdArray refs;
     bool isRepresentation = false;
     {
         Opened<AcDbBlockTableRecord> block;
@@ -457,14 +441,21 @@ Acad::ErrorStatus KxDbTagRepresentation::makeRepresentationUnique(AcDbBlockRefer
             return es;
         }
         isRepresentation = kxtags::hasBlockTag(block.get());
-        es = block->getBlockReferenceIds(refs);
-        if (es != Acad::eOk) {
+    }
+    // A reference pointed back at its definition must not change the definition; a
+    // representation block no other reference shows is the reference's own already.
+    if (isRepresentation) {
+        AcDbObjectIdArray refs;
+        if ((es = kxshare::referencesOf(ref->database(), currentId, refs)) != Acad::eOk) {
             return es;
         }
-    }
-    // A reference pointed back at its definition must not change the definition.
-    if (isRepresentation && refs.length() <= 1) {
-        return Acad::eOk;
+        bool shared = false;
+        for (const AcDbObjectId& id : refs) {
+            shared = shared || id != ref->objectId();
+        }
+        if (!shared) {
+            return Acad::eOk;
+        }
     }
     AcDbObjectId newBlockId;
     es = createRepresentationBlock(currentId, newBlockId);
@@ -497,46 +488,19 @@ Acad::ErrorStatus KxDbTagRepresentation::shareEquivalentRepresentation(AcDbBlock
     if (db == nullptr) {
         return Acad::eOk;
     }
-    const BlockShape shape = shapeOf(currentId);
-
+    // Candidates come from the drawing's shape index: anonymous blocks of the same definition
+    // with the same entity count and extents, measured again just now.
+    kxshare::BlockShape shape;
     AcDbObjectIdArray candidates;
-    {
-        AcDbBlockTable* table = nullptr;
-        Acad::ErrorStatus es = db->getBlockTable(table, AcDb::kForRead);
-        if (es != Acad::eOk) {
-            return es;
-        }
-        Opened<AcDbBlockTable> tableHolder(table);
-        AcDbBlockTableIterator* it = nullptr;
-        es = table->newIterator(it);
-        if (es != Acad::eOk) {
-            return es;
-        }
-        for (it->start(); !it->done(); it->step()) {
-            AcDbObjectId id;
-            if (it->getRecordId(id) == Acad::eOk && id != currentId) {
-                candidates.append(id);
-            }
-        }
-        delete it;
+    Acad::ErrorStatus es = kxshare::findSameShape(db, definitionId, currentId, shape, candidates);
+    if (es != Acad::eOk) {
+        return es;
     }
 
     AcDbObjectId equivalentId;
     for (const AcDbObjectId& candidateId : candidates) {
-        {
-            Opened<AcDbBlockTableRecord> block;
-            AcDbObjectId taggedDefinition;
-            if (block.open(candidateId, AcDb::kForRead) != Acad::eOk || !block->isAnonymous() ||
-                kxtags::readBlockTag(block.get(), taggedDefinition) != Acad::eOk ||
-                taggedDefinition != definitionId) {
-                continue;
-            }
-        }
-        if (!sameShape(shapeOf(candidateId), shape)) {
-            continue;
-        }
         // A block nobody uses any more cannot vouch for its state.
-        const AcDbObjectId otherId = liveReferenceOf(candidateId, ref->objectId());
+        const AcDbObjectId otherId = liveReferenceOf(db, candidateId, ref->objectId());
         Opened<AcDbBlockReference> other;
         if (otherId.isNull() || other.open(otherId, AcDb::kForRead) != Acad::eOk) {
             continue;
@@ -550,17 +514,12 @@ Acad::ErrorStatus KxDbTagRepresentation::shareEquivalentRepresentation(AcDbBlock
         return Acad::eOk;
     }
 
-    Acad::ErrorStatus es = setReferenceBlock(ref, equivalentId);
+    es = setReferenceBlock(ref, equivalentId);
     if (es != Acad::eOk) {
         return es;
     }
     AcDbObjectIdArray others;
-    {
-        Opened<AcDbBlockTableRecord> former;
-        if (former.open(currentId, AcDb::kForRead) == Acad::eOk) {
-            former->getBlockReferenceIds(others);
-        }
-    }
+    kxshare::referencesOf(db, currentId, others);
     for (const AcDbObjectId& otherId : others) {
         Opened<AcDbBlockReference> other;
         // References open elsewhere (80, 81) keep their block.

@@ -14,6 +14,7 @@
 #include "module/representation/rep_util.h"
 #include "module/representation/representation.h"
 #include "module/representation/representation_context_imp.h"
+#include "module/representation/shape_index.h"
 #include "module/representation/tags.h"
 
 using namespace kxrep;
@@ -106,6 +107,35 @@ AcDbObjectIdArray idsWithIndex(const AcDbObjectId& blockId, Adesk::Int32 index) 
         }
     }
     return ids;
+}
+
+// The drag image's copies whose entity tag carries the index, appended to `objects`. The module's
+// entity index (by address) is built once per image: reading the tag of every copy for every
+// definition entity would make one drag step quadratic in the size of the block.
+Acad::ErrorStatus copiesWithIndex(const AcDbBlockReference* image, Adesk::Int32 index,
+                                  KxDbTagEntityList& objects) {
+    Acad::ErrorStatus es = kxdrag::ensureEntities(image);
+    if (es != Acad::eOk) {
+        return es;
+    }
+    if (kxindex::indexDragImage(image) == Acad::eOk) {
+        AcArray<AcDbEntity*> found;
+        kxindex::findEntities(index, found);
+        for (int i = 0; i < found.length(); ++i) {
+            objects.push_back(found[i]);
+        }
+        return Acad::eOk;
+    }
+    KxDbTagEntityList copies;
+    es = kxdrag::entitiesOf(image, copies);
+    for (AcDbEntity* copy : copies) {
+        Adesk::Int32 copyIndex = -1;
+        AcDbHandle handle;
+        if (kxtags::readEntityTag(copy, copyIndex, handle) == Acad::eOk && copyIndex == index) {
+            objects.push_back(copy);
+        }
+    }
+    return es;
 }
 
 }  // namespace
@@ -390,36 +420,38 @@ Acad::ErrorStatus KxDbTagRepresentationContext::getObjectsForDefinitionEntity(
     }
     // What identifies the definition entity: its tag's entity index and, for an attribute
     // definition that is not constant, its attribute tag.
-    Adesk::Int32 index = -1;
-    bool tagged = false;
-    bool attributeWanted = false;
-    AcString attributeTag;
-    AcDbObjectId owner;
-    {
+    // Every change of every reference asks this of each definition entity: the drawing's index
+    // keeps it until the host announces a change of the entity.
+    kxshare::EntityFacts facts;
+    if (!kxshare::cachedEntityFacts(definitionEntityId, facts)) {
         Opened<AcDbEntity> definitionEntity;
         es = definitionEntity.open(definitionEntityId, AcDb::kForRead);
         if (es != Acad::eOk) {
             return es;
         }
         AcDbHandle handle;
-        tagged = kxtags::readEntityTag(definitionEntity.get(), index, handle) == Acad::eOk;
-        owner = definitionEntity->ownerId();
+        facts.tagged =
+            kxtags::readEntityTag(definitionEntity.get(), facts.index, handle) == Acad::eOk;
+        facts.owner = definitionEntity->ownerId();
         if (auto* attdef = AcDbAttributeDefinition::cast(definitionEntity.get())) {
-            attributeWanted = !attdef->isConstant();
-            attributeTag = attdef->tag();
+            facts.attributeWanted = !attdef->isConstant();
+            facts.attributeTag = attdef->tag();
+        }
+        // What is read while the entity is being changed is not kept: the change is announced
+        // only when it is closed.
+        if (!definitionEntity->isWriteEnabled()) {
+            kxshare::keepEntityFacts(definitionEntityId, facts);
         }
     }
+    const Adesk::Int32 index = facts.index;
+    const bool tagged = facts.tagged;
+    const bool attributeWanted = facts.attributeWanted;
+    const AcString& attributeTag = facts.attributeTag;
+    const AcDbObjectId& owner = facts.owner;
 
     if (!isResident(ref)) {
-        KxDbTagEntityList copies;
-        es = kxdrag::entitiesOf(ref, copies);
-        for (AcDbEntity* copy : copies) {
-            Adesk::Int32 copyIndex = -1;
-            AcDbHandle handle;
-            if (tagged && kxtags::readEntityTag(copy, copyIndex, handle) == Acad::eOk &&
-                copyIndex == index) {
-                objects.push_back(copy);
-            }
+        if (tagged) {
+            es = copiesWithIndex(ref, index, objects);
         }
     } else if (ref->blockTableRecord() == owner) {
         // The reference still shows the definition itself (read access only).
