@@ -6,6 +6,7 @@
 #include "host/db/blocktable.h"
 #include "host/db/dictionary.h"
 #include "host/db/layer.h"
+#include "host/db/layout.h"
 #include "host/db/objectstate.h"
 #include "host/db/regapp.h"
 #include "host/rx/services.h"
@@ -432,6 +433,12 @@ void AcDbDatabase::makeDefaultTables() const {
         } else {
             delete layers;
         }
+    }
+    // Each space is presented on a layout, and a drawing keeps a dictionary of groups; files
+    // carry both, so a drawing has them from the start and keeps them through a save and load.
+    if (const auto* table = AcDbBlockTable::cast(kxhost::detail::residentObject(m_blockTable))) {
+        kxhost::makeStandardLayouts(self, table->findRecord(ACDB_MODEL_SPACE, false),
+                                    table->findRecord(ACDB_PAPER_SPACE, false));
     }
 }
 

@@ -20,6 +20,16 @@ class AcDbProxyObject : public AcDbObject {
     void setOriginalClassName(const ACHAR* name) { m_className = AcString(name); }
     const ACHAR* originalDxfName() const { return m_dxfName.kwszPtr(); }
     void setOriginalDxfName(const ACHAR* name) { m_dxfName = AcString(name); }
+    // What a file's class row said of the original class (application name, proxy flags and
+    // whether it was a proxy already), so the row can be written back as it came.
+    const ACHAR* originalAppName() const { return m_appName.kwszPtr(); }
+    Adesk::UInt32 originalProxyFlags() const { return m_proxyFlags; }
+    bool originalWasProxy() const { return m_wasProxy; }
+    void setOriginalClassRow(const ACHAR* appName, Adesk::UInt32 proxyFlags, bool wasProxy) {
+        m_appName = AcString(appName);
+        m_proxyFlags = proxyFlags;
+        m_wasProxy = wasProxy;
+    }
 
     // The binary items the original class filed after the base object's fields.
     const std::vector<kxhost::DwgMemoryFiler::Item>& rawDwgItems() const { return m_dwgItems; }
@@ -43,6 +53,9 @@ class AcDbProxyObject : public AcDbObject {
   private:
     AcString m_className;
     AcString m_dxfName;
+    AcString m_appName;
+    Adesk::UInt32 m_proxyFlags = 0;
+    bool m_wasProxy = false;
     std::vector<kxhost::DwgMemoryFiler::Item> m_dwgItems;
     resbuf* m_dxfItems = nullptr;
 };

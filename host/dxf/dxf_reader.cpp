@@ -18,6 +18,7 @@
 #include "host/db/regapp.h"
 #include "host/db/symboltable.h"
 #include "host/dxf/dxf_tokens.h"
+#include "host/dxf/dxf_writer.h"
 #include "host/entities/attrib.h"
 #include "host/entities/blockref.h"
 #include "host/entities/entity.h"
@@ -55,6 +56,14 @@ std::wstring decodeText(const std::string& text) {
         out.push_back(text[i]);
     }
     return AcString::fromUtf8(out).kwszPtr();
+}
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 bool isPointCode(int code) {
@@ -97,16 +106,28 @@ struct RbDeleter {
 };
 using Chain = std::unique_ptr<resbuf, RbDeleter>;
 
+// A row of the CLASSES section.
+struct ClassRow {
+    AcString className;
+    AcString appName;
+    Adesk::UInt32 proxyFlags = 0;
+    bool wasProxy = false;
+};
+
 struct RxDeleter {
     void operator()(AcRxObject* p) const { delete p; }
 };
 
 class Reader {
   public:
-    Reader(TokenReader& tokens, AcString* message) : m_tokens(tokens), m_message(message) {}
+    Reader(TokenReader& tokens, AcString* message, std::vector<AcString>* warnings)
+        : m_tokens(tokens), m_message(message), m_warnings(warnings) {}
 
     Acad::ErrorStatus run(AcDbDatabase*& out) {
         out = nullptr;
+        if (m_warnings != nullptr) {
+            m_warnings->clear();
+        }
         m_db.reset(new AcDbDatabase(false, true));
         buildClassMap();
         Acad::ErrorStatus es = readSections();
@@ -180,6 +201,8 @@ class Reader {
             m_entitySection = m_section == "ENTITIES" || m_section == "BLOCKS";
             if (m_section == "HEADER") {
                 es = readHeader();
+            } else if (m_section == "CLASSES") {
+                es = readClasses();
             } else if (m_section == "TABLES" || m_section == "BLOCKS" || m_section == "ENTITIES" ||
                        m_section == "OBJECTS") {
                 es = readRecords();
@@ -223,7 +246,15 @@ class Reader {
             }
             Adesk::Int64 i = 0;
             const bool isInt = parseInt64(g.value, i);
-            if (variable == "$HANDSEED" && g.code == 5) {
+            if (variable == "$ACADVER") {
+                // Other versions lay records out differently (older ones lack handles, owners
+                // and subclass markers); reading one as this version would misplace its groups.
+                if (trimmed(g.value) != kAcadVer) {
+                    return fail(Acad::eInvalidDwgVersion, g.line,
+                                "DXF version " + trimmed(g.value).substr(0, 40) +
+                                    " is not supported (only " + kAcadVer + ")");
+                }
+            } else if (variable == "$HANDSEED" && g.code == 5) {
                 if (!parseHandle(g.value, m_seed)) {
                     return fail(Acad::eBadDxfSequence, g.line, "bad $HANDSEED");
                 }
@@ -243,6 +274,59 @@ class Reader {
         }
         return es == Acad::eEndOfFile
                    ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside HEADER")
+                   : es;
+    }
+
+    // The class rows: what each record name stands for. Records no class reads keep their row
+    // through their proxy, so it can be written back.
+    Acad::ErrorStatus readClasses() {
+        Group g;
+        Acad::ErrorStatus es;
+        std::vector<Group> groups;
+        while ((es = m_tokens.next(g)) == Acad::eOk) {
+            if (g.code != 0) {
+                return fail(Acad::eBadDxfSequence, g.line, "expected group 0");
+            }
+            if (g.value == "ENDSEC") {
+                return Acad::eOk;
+            }
+            if (g.value != "CLASS") {
+                return fail(Acad::eBadDxfSequence, g.line, "expected CLASS");
+            }
+            if ((es = collect(groups)) != Acad::eOk) {
+                return es;
+            }
+            std::string record;
+            ClassRow row;
+            for (const Group& m : groups) {
+                Adesk::Int64 n = 0;
+                bool ok = true;
+                if (m.code == 1) {
+                    record = m.value;
+                } else if (m.code == 2) {
+                    row.className = AcString(decodeText(m.value).c_str());
+                } else if (m.code == 3) {
+                    row.appName = AcString(decodeText(m.value).c_str());
+                } else if (m.code == 90) {
+                    ok = parseInt64(m.value, n) && n >= 0 && n <= UINT32_MAX;
+                    row.proxyFlags = static_cast<Adesk::UInt32>(n);
+                } else if (m.code == 280) {
+                    ok = parseInt64(m.value, n) && (n == 0 || n == 1);
+                    row.wasProxy = n == 1;
+                } else if (m.code == 91 || m.code == 281) {
+                    ok = parseInt64(m.value, n);
+                }
+                if (!ok) {
+                    return fail(Acad::eBadDxfSequence, m.line, "bad value in CLASS");
+                }
+            }
+            if (trimmed(record).empty()) {
+                return fail(Acad::eBadDxfSequence, g.line, "CLASS without a record name");
+            }
+            m_classRows[record] = row;
+        }
+        return es == Acad::eEndOfFile
+                   ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside CLASSES")
                    : es;
     }
 
@@ -283,7 +367,10 @@ class Reader {
             if (g.value == "ENDSEC") {
                 return Acad::eOk;
             }
-            if ((es = collect(groups)) != Acad::eOk) {
+            if (trimmed(g.value).empty()) {
+                return fail(Acad::eBadDxfSequence, g.line, "record without a name");
+            }
+            if ((es = collect(groups)) != Acad::eOk || (es = takeFileGroups(groups)) != Acad::eOk) {
                 return es;
             }
             // Tables the host does not model (viewports, linetypes, styles, views, coordinate
@@ -321,6 +408,35 @@ class Reader {
         return es == Acad::eEndOfFile
                    ? fail(Acad::eBadDxfSequence, m_tokens.line() + 1, "file ends inside a section")
                    : es;
+    }
+
+    // A group the writer adds for other readers that the entities do not file themselves: 67
+    // in an entity's AcDbEntity part (1: in paper space, which its owner says already).
+    Acad::ErrorStatus takeFileGroups(std::vector<Group>& groups) {
+        if (!m_entitySection) {
+            return Acad::eOk;
+        }
+        std::string subclass;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            const Group& grp = groups[i];
+            if (grp.code == 100) {
+                subclass = grp.value;
+            }
+            if (grp.code == 67 && subclass == "AcDbEntity") {
+                Adesk::Int64 space = 0;
+                if (!parseInt64(grp.value, space) || (space != 0 && space != 1)) {
+                    return fail(Acad::eBadDxfSequence, grp.line, "bad space flag");
+                }
+                continue;
+            }
+            if (kept != i) {
+                groups[kept] = std::move(groups[i]);
+            }
+            ++kept;
+        }
+        groups.resize(kept);
+        return Acad::eOk;
     }
 
     // Markers and records the host keeps no object for. Their handles were taken above the
@@ -496,12 +612,39 @@ class Reader {
                     filer.writeObjectId(code, id);
                     break;
                 }
-                default:
-                    filer.writeString(code, decodeText(v).c_str());
+                default: {
+                    if (type != AcDb::kDwgNotRecognized) {
+                        filer.writeString(code, decodeText(v).c_str());
+                        break;
+                    }
+                    // Codes the host's table leaves out still have a kind in files (a Y or Z
+                    // coordinate whose X is missing is a real): an object that files a 32-bit
+                    // value under 190, say, gets it back as one.
+                    const UnlistedKind kind = unlistedGroupKind(code);
+                    if (kind == UnlistedKind::kReal) {
+                        if (!parseDouble(v, d)) {
+                            return fail(Acad::eBadDxfSequence, g[i].line, "bad real");
+                        }
+                        filer.writeDouble(code, d);
+                    } else if (kind == UnlistedKind::kInt16) {
+                        if (!parseInt64(v, n) || n < -32768 || n > 32767) {
+                            return fail(Acad::eBadDxfSequence, g[i].line, "bad 16-bit integer");
+                        }
+                        filer.writeInt16(code, static_cast<Adesk::Int16>(n));
+                    } else if (parseInt64(v, n) && n >= INT32_MIN && n <= INT32_MAX) {
+                        filer.writeInt32(code, static_cast<Adesk::Int32>(n));
+                    } else if (kind == UnlistedKind::kInt32) {
+                        return fail(Acad::eBadDxfSequence, g[i].line, "bad 32-bit integer");
+                    } else {
+                        filer.writeString(code, decodeText(v).c_str());
+                    }
                     break;
+                }
             }
             if (filer.filerStatus() != Acad::eOk) {
-                return fail(Acad::eBadDxfSequence, g[i].line, "group not accepted");
+                return fail(Acad::eBadDxfSequence, g[i].line,
+                            "group " + std::to_string(code) +
+                                " not accepted: " + filer.errorMessage().utf8());
             }
         }
         return Acad::eOk;
@@ -608,6 +751,11 @@ class Reader {
             if ((es = idFor(g[i], owner)) != Acad::eOk) {
                 return es;
             }
+            // The tables belong to the drawing itself; one owned by an object would be written
+            // among that object's records.
+            if (!tableName.empty() && !owner.isNull()) {
+                return fail(Acad::eBadDxfSequence, g[i].line, "table with an owner");
+            }
             ++i;
         }
         // Extended data starts with its application name (1001). Objects file groups of the
@@ -642,16 +790,13 @@ class Reader {
         } else {
             const bool entity = m_section == "ENTITIES" || m_section == "BLOCKS";
             if (cls == nullptr) {
-                cls = entity ? AcDbProxyEntity::desc() : AcDbProxyObject::desc();
+                made.reset(makeProxy(entity, start.value, rowOf(start.value)));
+                warn(start.line, handle, start.value, "kept as a proxy: no class reads it");
+            } else {
+                made.reset(AcDbObject::cast(cls->create()));
             }
-            made.reset(AcDbObject::cast(cls->create()));
             if (!made) {
                 return fail(Acad::eBadDxfSequence, start.line, "cannot create " + start.value);
-            }
-            if (auto* p = AcDbProxyObject::cast(made.get())) {
-                p->setOriginalDxfName(AcString::fromUtf8(start.value).kwszPtr());
-            } else if (auto* p = AcDbProxyEntity::cast(made.get())) {
-                p->setOriginalDxfName(AcString::fromUtf8(start.value).kwszPtr());
             }
             if (kxhost::assignHandle(made.get(), AcDbHandle(handle)) != Acad::eOk) {
                 return fail(Acad::eBadDxfSequence, handleLine, "handle not usable");
@@ -660,13 +805,49 @@ class Reader {
         }
         // Attributes belong to the reference they follow and join the drawing through it.
         auto* attribute = inUse ? nullptr : AcDbAttribute::cast(obj);
-        const bool isReference = AcDbBlockReference::cast(obj) != nullptr;
         if (attribute != nullptr &&
             (m_attributesOf.isNull() || (!owner.isNull() && owner != m_attributesOf))) {
             return fail(Acad::eBadDxfSequence, start.line,
                         "attribute outside the attributes of a block reference");
         }
-        es = fillObject(obj, g, i, end, owner, ext, reactors, start.line);
+        // An entity lives in a block (an attribute in its reference); one owned by anything
+        // else could be neither drawn nor written back.
+        if (!inUse && attribute == nullptr && AcDbEntity::cast(obj) != nullptr &&
+            !isBlockRecord(owner)) {
+            return fail(Acad::eBadDxfSequence, start.line, "entity not owned by a block");
+        }
+        bool unread = false;
+        es = fillObject(obj, g, i, end, owner, ext, reactors, start.line, unread);
+        if (es == Acad::eOk && unread) {
+            // The class read what it knows and left the rest: a layout it does not know (a
+            // later version's, or damage). Keeping the record as read would drop those groups
+            // on the next save, so the object is kept whole as a proxy instead. Objects others
+            // depend on by kind (the tables, block records, attributes, the drawing's own
+            // dictionary) stay what they are.
+            const bool replaceable = !inUse && attribute == nullptr && start.value != "TABLE" &&
+                                     AcDbBlockTableRecord::cast(obj) == nullptr;
+            if (!replaceable) {
+                warn(start.line, handle, start.value,
+                     "groups its class does not read were left out");
+            } else {
+                const bool entity = AcDbEntity::cast(obj) != nullptr;
+                ClassRow own;
+                own.className = AcString(obj->isA()->name());
+                own.appName =
+                    AcString(obj->isA()->appName() != nullptr ? obj->isA()->appName() : L"");
+                own.proxyFlags = static_cast<Adesk::UInt32>(obj->isA()->proxyFlags());
+                const ClassRow* row = rowOf(start.value);
+                made.reset(makeProxy(entity, start.value, row != nullptr ? row : &own));
+                obj = made.get();
+                if (!made || kxhost::assignHandle(obj, AcDbHandle(handle)) != Acad::eOk) {
+                    return fail(Acad::eOutOfMemory, start.line, "cannot create a proxy");
+                }
+                es = fillObject(obj, g, i, end, owner, ext, reactors, start.line, unread);
+                warn(start.line, handle, start.value,
+                     "kept as a proxy: its class left groups unread");
+            }
+        }
+        const bool isReference = AcDbBlockReference::cast(obj) != nullptr;
         if (inUse) {
             obj->close();
         } else if (es == Acad::eOk && attribute != nullptr) {
@@ -766,10 +947,48 @@ class Reader {
         return m_db->addAcDbObject(id, obj);
     }
 
+    // The row CLASSES gave a record name (null when it gave none).
+    const ClassRow* rowOf(const std::string& recordName) const {
+        auto it = m_classRows.find(recordName);
+        return it != m_classRows.end() ? &it->second : nullptr;
+    }
+
+    // A proxy for a record: an entity proxy for entities, an object proxy otherwise, with the
+    // record name to write it back under and what is known of its class (a row of CLASSES).
+    template <class Proxy>
+    static Proxy* makeProxyOf(const std::string& recordName, const ClassRow* row) {
+        auto* p = new Proxy();
+        if (p != nullptr) {
+            p->setOriginalDxfName(AcString::fromUtf8(recordName).kwszPtr());
+            if (row != nullptr) {
+                p->setOriginalClassName(row->className.kwszPtr());
+                p->setOriginalClassRow(row->appName.kwszPtr(), row->proxyFlags, row->wasProxy);
+            }
+        }
+        return p;
+    }
+    static AcDbObject* makeProxy(bool entity, const std::string& recordName, const ClassRow* row) {
+        if (entity) {
+            return makeProxyOf<AcDbProxyEntity>(recordName, row);
+        }
+        return makeProxyOf<AcDbProxyObject>(recordName, row);
+    }
+
+    void warn(long line, Adesk::UInt64 handle, const std::string& recordName,
+              const std::string& why) {
+        if (m_warnings != nullptr) {
+            m_warnings->push_back(AcString::fromUtf8("line " + std::to_string(line) + ": " +
+                                                     recordName.substr(0, 40) + " " +
+                                                     formatHandle(handle) + " " + why));
+        }
+    }
+
+    // unread tells whether the object's reader ended before its groups did.
     Acad::ErrorStatus fillObject(AcDbObject* obj, const std::vector<Group>& g, std::size_t from,
                                  std::size_t end, const AcDbObjectId& owner,
                                  const AcDbObjectId& ext, const AcDbObjectIdArray& reactors,
-                                 long line) {
+                                 long line, bool& unread) {
+        unread = false;
         // The base object's part (owner, extension dictionary, persistent reactors) goes in
         // through its binary filing, the only way in for an existing extension dictionary.
         DwgMemoryFiler base(AcDb::kFileFiler);
@@ -797,6 +1016,10 @@ class Reader {
             return fail(es, line,
                         "object does not accept its groups" +
                             (what.isEmpty() ? std::string() : ": " + what.utf8()));
+        }
+        if (!fields.atEOF()) {
+            unread = true;
+            return Acad::eOk;
         }
         if (end < g.size()) {
             resbuf* head = nullptr;
@@ -835,8 +1058,10 @@ class Reader {
 
     TokenReader& m_tokens;
     AcString* m_message;
+    std::vector<AcString>* m_warnings;
     std::unique_ptr<AcDbDatabase> m_db;
     std::map<std::wstring, AcRxClass*> m_classes;
+    std::map<std::string, ClassRow> m_classRows;
     std::string m_section;
     // Entity records file angles in degrees (see writeFilerItems).
     bool m_entitySection = false;
@@ -854,13 +1079,15 @@ class Reader {
 
 }  // namespace
 
-Acad::ErrorStatus readDxf(std::istream& in, AcDbDatabase*& db, AcString* message) {
+Acad::ErrorStatus readDxf(std::istream& in, AcDbDatabase*& db, AcString* message,
+                          std::vector<AcString>* warnings) {
     TokenReader tokens(in);
-    Reader reader(tokens, message);
+    Reader reader(tokens, message, warnings);
     return reader.run(db);
 }
 
-Acad::ErrorStatus readDxfFile(const ACHAR* path, AcDbDatabase*& db, AcString* message) {
+Acad::ErrorStatus readDxfFile(const ACHAR* path, AcDbDatabase*& db, AcString* message,
+                              std::vector<AcString>* warnings) {
     db = nullptr;
     TokenReader tokens(path);
     if (tokens.status() != Acad::eOk) {
@@ -869,7 +1096,7 @@ Acad::ErrorStatus readDxfFile(const ACHAR* path, AcDbDatabase*& db, AcString* me
         }
         return tokens.status();
     }
-    Reader reader(tokens, message);
+    Reader reader(tokens, message, warnings);
     return reader.run(db);
 }
 

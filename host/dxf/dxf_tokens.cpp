@@ -43,6 +43,20 @@ bool parseInt64(const std::string& text, Adesk::Int64& value) {
     return true;
 }
 
+UnlistedKind unlistedGroupKind(int code) {
+    if ((code >= 19 && code <= 37) || (code >= 113 && code <= 139) ||
+        (code >= 211 && code <= 239) || (code >= 1014 && code <= 1059)) {
+        return UnlistedKind::kReal;
+    }
+    if (code >= 400 && code <= 409) {
+        return UnlistedKind::kInt16;
+    }
+    if (code >= 450 && code <= 459) {
+        return UnlistedKind::kInt32;
+    }
+    return UnlistedKind::kInt32OrText;
+}
+
 bool parseDouble(const std::string& text, double& value) {
     const std::string t = trimmed(text);
     if (t.empty() || t.size() > 64) {

@@ -35,6 +35,14 @@ constexpr std::size_t kMaxLineLength = 4096;
 constexpr int kMinGroupCode = 0;
 constexpr int kMaxGroupCode = 1071;
 
+// The kind files give the group codes the host's type table (acdbGroupCodeToType) does not
+// list: reals for the coordinate and real ranges (20-37, 113-139, 211-239, 1014-1059), 16-bit
+// integers for 400-409, 32-bit integers for 450-459. The rest hold a 32-bit integer when their
+// text is one, else text; in memory such a group is only a value, so reader and writer agree on
+// this one reading of it.
+enum class UnlistedKind { kReal, kInt16, kInt32, kInt32OrText };
+UnlistedKind unlistedGroupKind(int code);
+
 // Value parsing shared by the reader and the object filers. They accept surrounding blanks and
 // nothing else: no trailing junk, no out-of-range values.
 bool parseInt64(const std::string& text, Adesk::Int64& value);

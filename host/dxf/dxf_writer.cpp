@@ -15,6 +15,7 @@
 #include "host/db/dbobject.h"
 #include "host/db/dictionary.h"
 #include "host/db/layer.h"
+#include "host/db/layout.h"
 #include "host/db/proxy.h"
 #include "host/db/regapp.h"
 #include "host/db/symboltable.h"
@@ -61,10 +62,12 @@ std::string encodeText(const std::wstring& text) {
     return out;
 }
 
+// Erased objects are not written, so a reference to one is written as none: the file must not
+// name a handle it does not define.
 std::string idText(Adesk::Int64 raw) {
     AcDbObjectId id;
     id.setFromOldId(raw);
-    const Adesk::UInt64 h = id.isNull() ? 0 : id.handle().value();
+    const Adesk::UInt64 h = id.isNull() || id.isErased() ? 0 : id.handle().value();
     return h == 0 ? std::string("0") : formatHandle(h);
 }
 
@@ -122,8 +125,25 @@ Acad::ErrorStatus writeResbufValue(TokenWriter& out, const resbuf& rb) {
         case AcDb::kDwgSoftPointerId:
             return out.write(code, idText(rb.resval.rlname[0]));
         default:
-            return out.write(code, "");  // keeps the group; its value kind is unknown to files
+            // A code the host's table does not list: the value is read as files give it.
+            switch (unlistedGroupKind(code)) {
+                case UnlistedKind::kReal:
+                    return out.writeDouble(code, rb.resval.rreal);
+                case UnlistedKind::kInt16:
+                    return out.writeInt(code, rb.resval.rint);
+                default:
+                    return out.writeInt(code, rb.resval.rlong);
+            }
     }
+}
+
+Acad::ErrorStatus writeFilerItem(TokenWriter& out, const DxfMemoryFiler::Item& item,
+                                 bool anglesInDegrees);
+
+bool isTextItem(const DxfMemoryFiler::Item& item, int code, const wchar_t* text) {
+    using Kind = DxfMemoryFiler::ItemKind;
+    return item.code == code && (item.kind == Kind::kString || item.kind == Kind::kName) &&
+           item.text == text;
 }
 
 bool isStandardRecordName(const std::wstring& name) {
@@ -135,6 +155,10 @@ bool isStandardRecordName(const std::wstring& name) {
         L"APPID",  L"BLOCK_RECORD", L"DICTIONARY", L"XRECORD",   L"LTYPE",      L"STYLE",
         L"VIEW",   L"UCS",          L"VPORT",      L"DIMSTYLE",  L"BLOCK",      L"ENDBLK"};
     return kStandard.count(name) != 0;
+}
+
+bool isTable(const AcDbObject* obj) {
+    return obj->isKindOf(AcDbSymbolTable::desc()) || obj->isKindOf(AcDbRegAppTable::desc());
 }
 
 const ACHAR* recordNameOf(const AcDbObject* obj) {
@@ -154,6 +178,14 @@ struct Info {
     AcRxClass* cls = nullptr;
     bool entity = false;
     bool tableOrRecord = false;
+};
+
+// What the file says of an object that the object does not file itself: 67 = 1 for an entity of
+// paper space (in its AcDbEntity part) and, for the block record of a space, its layout (the
+// value of the record's group 340, which the record itself leaves null).
+struct FileGroups {
+    bool paperSpace = false;
+    AcDbObjectId layout;
 };
 
 class DatabaseWriter {
@@ -218,6 +250,9 @@ class DatabaseWriter {
                                  o.obj->isKindOf(AcDbSymbolTableRecord::desc()) ||
                                  o.obj->isKindOf(AcDbRegAppTable::desc()) ||
                                  o.obj->isKindOf(AcDbRegAppTableRecord::desc());
+            if (const auto* layout = AcDbLayout::cast(o.obj)) {
+                m_layoutOf[layout->getBlockTableRecordId().asOldId()] = id;
+            }
             m_byOwner[info.owner.asOldId()].push_back(id);
             m_infos.push_back(info);
         }
@@ -260,34 +295,76 @@ class DatabaseWriter {
         w.write(0, "ENDSEC");
     }
 
+    // One row per record name the drawing uses that readers cannot know without it: the
+    // registered classes of the objects, and for proxies the row their file gave them.
+    struct ClassRow {
+        AcString record;
+        AcString className;
+        AcString appName;
+        Adesk::UInt32 proxyFlags = 0;
+        bool wasProxy = false;
+        bool entity = false;
+        long count = 0;
+    };
+
+    template <class Proxy>
+    static bool proxyRow(const Proxy* proxy, ClassRow& row) {
+        row.record = AcString(proxy->originalDxfName());
+        row.className = AcString(proxy->originalClassName());
+        row.appName = AcString(proxy->originalAppName());
+        row.proxyFlags = proxy->originalProxyFlags();
+        row.wasProxy = proxy->originalWasProxy();
+        return !row.className.isEmpty();
+    }
+
     Acad::ErrorStatus writeClasses(TokenWriter& w) {
-        std::map<AcRxClass*, long> counts;
+        std::vector<ClassRow> rows;
+        std::map<std::wstring, std::size_t> index;
         for (const Info& info : m_infos) {
-            ++counts[info.cls];
+            AcRxClass* cls = info.cls;
+            ClassRow row;
+            bool have = false;
+            if (cls == AcDbProxyObject::desc() || cls == AcDbProxyEntity::desc()) {
+                ReadOpen o;
+                if (o.open(info.id) == Acad::eOk) {
+                    if (const auto* p = AcDbProxyObject::cast(o.obj)) {
+                        have = proxyRow(p, row);
+                    } else if (const auto* e = AcDbProxyEntity::cast(o.obj)) {
+                        have = proxyRow(e, row);
+                    }
+                }
+            } else if (cls != nullptr && cls->dxfName() != nullptr) {
+                row.record = AcString(cls->dxfName());
+                row.className = AcString(cls->name());
+                row.appName =
+                    AcString(cls->appName() != nullptr ? cls->appName() : L"ObjectDBX Classes");
+                row.proxyFlags = static_cast<Adesk::UInt32>(cls->proxyFlags());
+                have = true;
+            }
+            if (!have || row.record.isEmpty() || isStandardRecordName(row.record.kwszPtr())) {
+                continue;
+            }
+            auto it = index.find(row.record.kwszPtr());
+            if (it != index.end()) {
+                ++rows[it->second].count;
+                continue;
+            }
+            row.entity = info.entity;
+            row.count = 1;
+            index[row.record.kwszPtr()] = rows.size();
+            rows.push_back(row);
         }
         w.write(0, "SECTION");
         w.write(2, "CLASSES");
-        for (const Info& info : m_infos) {
-            auto it = counts.find(info.cls);
-            if (it == counts.end()) {
-                continue;  // row written already
-            }
-            AcRxClass* cls = info.cls;
-            const long count = it->second;
-            counts.erase(it);
-            if (cls == nullptr || cls->dxfName() == nullptr ||
-                isStandardRecordName(cls->dxfName()) || AcDbProxyObject::desc() == cls ||
-                AcDbProxyEntity::desc() == cls) {
-                continue;
-            }
+        for (const ClassRow& row : rows) {
             w.write(0, "CLASS");
-            w.write(1, AcString(cls->dxfName()));
-            w.write(2, AcString(cls->name()));
-            w.write(3, AcString(cls->appName() != nullptr ? cls->appName() : L"ObjectDBX Classes"));
-            w.writeInt(90, cls->proxyFlags());
-            w.writeInt(91, count);
-            w.writeInt(280, 0);
-            w.writeInt(281, info.entity ? 1 : 0);
+            w.write(1, row.record);
+            w.write(2, encodeText(row.className.kwszPtr()));
+            w.write(3, encodeText(row.appName.kwszPtr()));
+            w.writeInt(90, row.proxyFlags);
+            w.writeInt(91, row.count);
+            w.writeInt(280, row.wasProxy ? 1 : 0);
+            w.writeInt(281, row.entity ? 1 : 0);
         }
         w.write(0, "ENDSEC");
         return w.status();
@@ -317,7 +394,16 @@ class DatabaseWriter {
             if ((es = rec.open(id)) != Acad::eOk) {
                 return fail(es, L"cannot open a table record");
             }
-            if ((es = writeRecord(w, rec.obj, recordNameOf(rec.obj), nullptr)) != Acad::eOk) {
+            if (isTable(rec.obj)) {
+                continue;  // a table has a place of its own, whatever its owner says
+            }
+            FileGroups extra;
+            auto layout = m_layoutOf.find(id.asOldId());
+            if (layout != m_layoutOf.end() && AcDbBlockTableRecord::cast(rec.obj) != nullptr) {
+                extra.layout = layout->second;
+            }
+            if ((es = writeRecord(w, rec.obj, recordNameOf(rec.obj), nullptr, extra)) !=
+                Acad::eOk) {
                 return es;
             }
         }
@@ -440,7 +526,10 @@ class DatabaseWriter {
         return w.status();
     }
 
-    Acad::ErrorStatus writeBlockEntities(TokenWriter& w, AcDbBlockTableRecord* block) {
+    Acad::ErrorStatus writeBlockEntities(TokenWriter& w, AcDbBlockTableRecord* block,
+                                         bool paperSpace = false) {
+        FileGroups extra;
+        extra.paperSpace = paperSpace;
         AcDbBlockTableRecordIterator* it = nullptr;
         Acad::ErrorStatus es = block->newIterator(it);
         if (es != Acad::eOk || it == nullptr) {
@@ -456,10 +545,10 @@ class DatabaseWriter {
                 fail(es, L"cannot open an entity");
                 break;
             }
-            es = writeRecord(w, ent.obj, recordNameOf(ent.obj), nullptr);
+            es = writeRecord(w, ent.obj, recordNameOf(ent.obj), nullptr, extra);
             if (es == Acad::eOk) {
                 if (const auto* ref = AcDbBlockReference::cast(ent.obj)) {
-                    es = writeAttributes(w, ref);
+                    es = writeAttributes(w, ref, extra);
                 }
             }
         }
@@ -469,7 +558,8 @@ class DatabaseWriter {
 
     // A reference's attributes follow it as ATTRIB records closed by a SEQEND (the reference
     // says so with its group 66); they are owned by the reference, so their 330 names it.
-    Acad::ErrorStatus writeAttributes(TokenWriter& w, const AcDbBlockReference* ref) {
+    Acad::ErrorStatus writeAttributes(TokenWriter& w, const AcDbBlockReference* ref,
+                                      const FileGroups& extra) {
         bool any = false;
         Acad::ErrorStatus es = Acad::eOk;
         std::unique_ptr<AcDbObjectIterator> it(ref->attributeIterator());
@@ -485,7 +575,8 @@ class DatabaseWriter {
             if ((es = att.open(id)) != Acad::eOk) {
                 return fail(es, L"cannot open an attribute");
             }
-            if ((es = writeRecord(w, att.obj, recordNameOf(att.obj), nullptr)) != Acad::eOk) {
+            if ((es = writeRecord(w, att.obj, recordNameOf(att.obj), nullptr, extra)) !=
+                Acad::eOk) {
                 return es;
             }
             any = true;
@@ -495,6 +586,9 @@ class DatabaseWriter {
             w.writeHandle(5, m_nextHandle++);
             w.write(330, formatHandle(ref->objectId().handle().value()));
             w.write(100, "AcDbEntity");
+            if (extra.paperSpace) {
+                w.writeInt(67, 1);
+            }
             w.write(8, encodeText(layerNameOf(ref)));
         }
         return w.status();
@@ -514,6 +608,7 @@ class DatabaseWriter {
         w.write(0, "SECTION");
         w.write(2, "BLOCKS");
         const AcDbObjectId model = m_db->modelSpaceId();
+        const AcDbObjectId paper = paperSpaceId();
         for (const AcDbObjectId& id : owned(m_db->blockTableId())) {
             ReadOpen o;
             Acad::ErrorStatus es = o.open(id);
@@ -541,8 +636,8 @@ class DatabaseWriter {
             writeCoords(w, 10, v, 3);
             w.write(3, encodeText(block->name()));
             w.write(1, "");
-            // Model space entities go to the ENTITIES section.
-            if (id != model && (es = writeBlockEntities(w, block)) != Acad::eOk) {
+            // The entities of model space and paper space go to the ENTITIES section.
+            if (id != model && id != paper && (es = writeBlockEntities(w, block)) != Acad::eOk) {
                 return es;
             }
             w.write(0, "ENDBLK");
@@ -556,17 +651,33 @@ class DatabaseWriter {
         return w.status();
     }
 
+    AcDbObjectId paperSpaceId() const {
+        AcDbBlockTable* table = nullptr;
+        if (m_db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) {
+            return AcDbObjectId::kNull;
+        }
+        const AcDbObjectId id = table->findRecord(ACDB_PAPER_SPACE, false);
+        table->close();
+        return id;
+    }
+
+    // Model space, then paper space, whose entities say so with their group 67.
     Acad::ErrorStatus writeEntities(TokenWriter& w) {
         w.write(0, "SECTION");
         w.write(2, "ENTITIES");
-        if (!m_db->modelSpaceId().isNull()) {
+        const AcDbObjectId spaces[2] = {m_db->modelSpaceId(), paperSpaceId()};
+        for (int i = 0; i < 2; ++i) {
+            if (spaces[i].isNull()) {
+                continue;
+            }
             ReadOpen o;
-            Acad::ErrorStatus es = o.open(m_db->modelSpaceId());
+            Acad::ErrorStatus es = o.open(spaces[i]);
             if (es != Acad::eOk) {
-                return fail(es, L"cannot open the model space");
+                return fail(
+                    es, i == 0 ? L"cannot open the model space" : L"cannot open the paper space");
             }
             if (auto* block = AcDbBlockTableRecord::cast(o.obj)) {
-                if ((es = writeBlockEntities(w, block)) != Acad::eOk) {
+                if ((es = writeBlockEntities(w, block, i == 1)) != Acad::eOk) {
                     return es;
                 }
             }
@@ -602,8 +713,13 @@ class DatabaseWriter {
     }
 
     Acad::ErrorStatus writeRecord(TokenWriter& w, const AcDbObject* obj, const ACHAR* recordName,
-                                  const char* tableName) {
-        const Acad::ErrorStatus es = writeOne(w, obj, recordName, tableName);
+                                  const char* tableName, const FileGroups& extra = FileGroups()) {
+        // An object a table owns but does not model (a proxy among its records) is written with
+        // the table's records; the OBJECTS section must not write it again.
+        if (!m_written.insert(obj->objectId().asOldId()).second) {
+            return Acad::eOk;
+        }
+        const Acad::ErrorStatus es = writeOne(w, obj, recordName, tableName, extra);
         if (es != Acad::eOk) {
             return fail(es, AcString().format(
                                 L"object %s (%s) cannot be written",
@@ -615,7 +731,8 @@ class DatabaseWriter {
 
   public:
     static Acad::ErrorStatus writeOne(TokenWriter& w, const AcDbObject* obj,
-                                      const ACHAR* recordName, const char* tableName) {
+                                      const ACHAR* recordName, const char* tableName,
+                                      const FileGroups& extra = FileGroups()) {
         if (recordName == nullptr || *recordName == 0) {
             return Acad::eNotImplementedYet;
         }
@@ -648,8 +765,23 @@ class DatabaseWriter {
             w.write(102, "}");
         }
         w.write(330, idText(obj->ownerId().asOldId()));
-        if ((es = writeFilerItems(w, fields, obj->isKindOf(AcDbEntity::desc()))) != Acad::eOk) {
-            return es;
+        const bool degrees = obj->isKindOf(AcDbEntity::desc());
+        bool inBlockRecord = false;
+        for (const DxfMemoryFiler::Item& item : fields.items()) {
+            if (item.code == 100) {
+                inBlockRecord = isTextItem(item, 100, L"AcDbBlockTableRecord");
+            }
+            if (inBlockRecord && item.code == 340 && !extra.layout.isNull()) {
+                es = w.write(340, idText(extra.layout.asOldId()));
+            } else {
+                es = writeFilerItem(w, item, degrees);
+            }
+            if (es != Acad::eOk) {
+                return es;
+            }
+            if (extra.paperSpace && isTextItem(item, 100, L"AcDbEntity")) {
+                w.writeInt(67, 1);
+            }
         }
         resbuf* xdata = obj->xData();
         es = writeResbufChain(w, xdata);
@@ -662,15 +794,20 @@ class DatabaseWriter {
     AcString* m_message;
     std::vector<Info> m_infos;
     std::map<Adesk::Int64, std::vector<AcDbObjectId>> m_byOwner;
+    std::set<Adesk::Int64> m_written;
+    // Block record -> the layout presenting it.
+    std::map<Adesk::Int64, AcDbObjectId> m_layoutOf;
     Adesk::UInt64 m_nextHandle = 1;
 };
 
 }  // namespace
 
-Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer,
-                                  bool anglesInDegrees) {
+namespace {
+
+Acad::ErrorStatus writeFilerItem(TokenWriter& out, const DxfMemoryFiler::Item& item,
+                                 bool anglesInDegrees) {
     using Kind = DxfMemoryFiler::ItemKind;
-    for (const DxfMemoryFiler::Item& item : filer.items()) {
+    {
         const int code = item.code;
         switch (item.kind) {
             case Kind::kBool:
@@ -726,7 +863,16 @@ Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer,
                 break;
             }
         }
-        if (out.status() != Acad::eOk) {
+    }
+    return out.status();
+}
+
+}  // namespace
+
+Acad::ErrorStatus writeFilerItems(TokenWriter& out, const DxfMemoryFiler& filer,
+                                  bool anglesInDegrees) {
+    for (const DxfMemoryFiler::Item& item : filer.items()) {
+        if (writeFilerItem(out, item, anglesInDegrees) != Acad::eOk) {
             break;
         }
     }

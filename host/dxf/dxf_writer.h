@@ -21,8 +21,11 @@ namespace dxf {
 // The version the writer files ($ACADVER) and the one its objects are filed for.
 constexpr const char* kAcadVer = "AC1032";
 
-// Writes the whole database: HEADER, CLASSES, TABLES, BLOCKS, ENTITIES, OBJECTS. Erased objects
-// are left out. On failure the status says why and *message (when given) names the object.
+// Writes the whole database: HEADER, CLASSES (a row per record name of a registered class the
+// drawing uses, and the rows proxies came with), TABLES, BLOCKS, ENTITIES (model space, then
+// paper space with 67 = 1), OBJECTS. A space's block record names its layout (340). Erased
+// objects are left out, and references to them are written as null. On failure the status says
+// why and *message (when given) names the object.
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, std::ostream& out, AcString* message = nullptr);
 Acad::ErrorStatus writeDxfFile(AcDbDatabase* db, const ACHAR* path, AcString* message = nullptr);
 

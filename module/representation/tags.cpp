@@ -248,7 +248,9 @@ Acad::ErrorStatus tagDefinition(const AcDbObjectId& definitionId) {
         }
         Adesk::Int32 index = -1;
         AcDbHandle handle;
-        if (readEntityTag(ent, index, handle) == Acad::eOk &&
+        // An index at the top of the range (damage: no tagger hands it out) leaves no room
+        // for the next one; that entity gets a fresh tag instead.
+        if (readEntityTag(ent, index, handle) == Acad::eOk && index < INT32_MAX &&
             (handle == ent->handle() || AcDbAttributeDefinition::cast(ent) != nullptr) &&
             seen.insert(index).second) {
             keeps[static_cast<size_t>(i)] = true;
@@ -270,7 +272,7 @@ Acad::ErrorStatus tagDefinition(const AcDbObjectId& definitionId) {
         }
         const AcDbHandle own =
             AcDbAttributeDefinition::cast(ent) != nullptr ? AcDbHandle() : ent->handle();
-        es = writeEntityTag(ent, next, own);
+        es = next < INT32_MAX ? writeEntityTag(ent, next, own) : Acad::eInvalidIndex;
         if (es == Acad::eOk) {
             ++next;
         }

@@ -262,6 +262,63 @@ TEST_F(KxblockCommands, AuditFindsAndRepairsADamagedGraph) {
     EXPECT_NE(again.out.find("0 errors found"), std::string::npos) << again.out;
 }
 
+// An entity type the host does not model, inside the definition: the drawing still reads (the
+// record is kept and reported), its references refuse every change and the tools say why, and a
+// drawing written from it keeps the record.
+TEST_F(KxblockCommands, ADefinitionHoldingAnUnknownEntityRefusesChangesAndSaysWhy) {
+    std::vector<std::string> lines;
+    {
+        std::istringstream in(readFile(dir + "/demo.dxf"));
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+    }
+    size_t at = 0;
+    for (size_t i = 0; i + 2 < lines.size(); ++i) {
+        if (lines[i] == "AcDbBlockBegin" && lines[i + 2] == "PANEL") {
+            at = i;
+            break;
+        }
+    }
+    ASSERT_NE(at, 0u);
+    while (at < lines.size() && lines[at] != "ENDBLK") {
+        ++at;
+    }
+    ASSERT_LT(at, lines.size());
+    const nlohmann::json info = json("info demo.dxf --json");
+    const std::string definition = info["definitions"][0]["handle"];
+    const std::vector<std::string> widget = {"  0",      "WIDGET",     "  5",        "FFF0", "330",
+                                             definition, "100",        "AcDbEntity", "  8",  "0",
+                                             "100",      "AcDbWidget", " 40",        "1.5"};
+    lines.insert(lines.begin() + static_cast<long>(at) - 1, widget.begin(), widget.end());
+    {
+        std::ofstream out(dir + "/widget.dxf", std::ios::binary);
+        for (const std::string& line : lines) {
+            out << line << "\n";
+        }
+    }
+    const ToolRun read = tool("info widget.dxf");
+    EXPECT_EQ(read.status, 0) << read.out;
+    EXPECT_NE(read.out.find("WIDGET FFF0 kept as a proxy"), std::string::npos) << read.out;
+
+    for (const std::string& change :
+         {"set widget.dxf --ref " + handles[2] + " --property Width=20 -o w.dxf",
+          "drag widget.dxf --ref " + handles[2] + " --grip 0 --by 5,0 -o w.dxf",
+          "drag widget.dxf --ref " + handles[1] + " --grip 0 --by 5,0 -o w.dxf"}) {
+        const ToolRun r = tool(change);
+        EXPECT_EQ(r.status, 1) << change << "\n" << r.out;
+        EXPECT_NE(r.out.find("status 303: the definition holds entities the host does not model"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_FALSE(exists(dir + "/w.dxf"));
+    }
+    // Moving the whole reference is no change of its state, and the record travels on.
+    ASSERT_EQ(
+        tool("drag widget.dxf --ref " + handles[2] + " --grip 1 --by 0,1 -o moved.dxf").status, 0);
+    const std::string moved = readFile(dir + "/moved.dxf");
+    EXPECT_NE(moved.find("WIDGET\n  5\nFFF0\n"), std::string::npos);
+}
+
 // The demo's drawing, and a drawing changed by drag, are read by an independent reader whose
 // audit finds nothing to report or fix. Outside CI a missing reader skips the test.
 TEST_F(KxblockCommands, IndependentReaderAcceptsTheWrittenDrawings) {

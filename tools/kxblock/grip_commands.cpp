@@ -179,7 +179,7 @@ int runDrag(const std::string& file, const std::string& refHandle, int gripIndex
                 editor.cancel();
             }
             if (es != Acad::eOk) {
-                err << "kxblock: the drag was refused (status " << statusText(es) << ")\n";
+                err << "kxblock: the drag was refused (" << refusal(es) << ")\n";
                 return 1;
             }
             result["reference"] = refHandle;

@@ -1,6 +1,7 @@
 #include "tools/kxblock/session.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "host/db/blocktable.h"
 #include "host/db/blocktablerecord.h"
@@ -9,6 +10,7 @@
 #include "host/entities/blockref.h"
 #include "host/rx/services.h"
 #include "module/graph/eval_variant.h"
+#include "module/representation/ref_context.h"
 #include "tools/kxblock/plugin.h"
 
 namespace kxtool {
@@ -30,8 +32,14 @@ PluginSession::~PluginSession() {
 
 Drawing::Drawing(const std::string& file, std::ostream& err) {
     AcString message;
+    std::vector<AcString> warnings;
     const Acad::ErrorStatus es =
-        kxhost::dxf::readDxfFile(AcString::fromUtf8(file).kwszPtr(), m_db, &message);
+        kxhost::dxf::readDxfFile(AcString::fromUtf8(file).kwszPtr(), m_db, &message, &warnings);
+    // Records the host could not read are kept as they are and written back unchanged; the
+    // user hears which, since a definition holding one cannot be changed.
+    for (const AcString& warning : warnings) {
+        err << "kxblock: " << file << ": " << text(warning) << "\n";
+    }
     if (es != Acad::eOk || m_db == nullptr) {
         err << "kxblock: cannot read " << file << " (status " << statusText(es) << ")";
         if (!message.isEmpty()) {
@@ -95,6 +103,16 @@ std::string blockName(const AcDbObjectId& btrId) {
 
 std::string statusText(Acad::ErrorStatus es) {
     return std::to_string(static_cast<int>(es));
+}
+
+std::string refusal(Acad::ErrorStatus es) {
+    std::string out = "status " + statusText(es);
+    if (es == kxref::kCannotChange) {
+        out +=
+            ": the definition holds entities the host does not model, so its references "
+            "cannot change";
+    }
+    return out;
 }
 
 AcDbObjectIdArray entitiesOf(const AcDbObjectId& btrId) {

@@ -91,6 +91,8 @@ std::string text(const AcString& s);
 std::string handleOf(const AcDbObjectId& id);
 std::string blockName(const AcDbObjectId& btrId);
 std::string statusText(Acad::ErrorStatus es);
+// "status N", with what it means to the user where that is not obvious.
+std::string refusal(Acad::ErrorStatus es);
 // The entities of a block, in the block's order.
 AcDbObjectIdArray entitiesOf(const AcDbObjectId& btrId);
 // The block a reference shows now; the null id when it cannot be opened.

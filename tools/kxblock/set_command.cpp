@@ -190,11 +190,7 @@ bool apply(const AcDbObjectId& refId, const Assignment& a, nlohmann::json& row, 
     }
     if (es != Acad::eOk) {
         err << "kxblock: property \"" << text(m.desc.name) << "\" refused the value " << a.value
-            << " (status " << statusText(es)
-            << (es == kxref::kCannotChange
-                    ? ": the definition holds entities the host does not model"
-                    : "")
-            << ")\n";
+            << " (" << refusal(es) << ")\n";
         return false;
     }
     KxDbTagEvalVariant now;

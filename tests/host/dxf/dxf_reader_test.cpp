@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "host/db/database.h"
 #include "host/db/dictionary.h"
 #include "host/db/dwgfiler.h"
+#include "host/db/layout.h"
 #include "host/db/proxy.h"
 #include "host/db/xrecord.h"
 #include "host/dxf/dxf_writer.h"
@@ -21,6 +23,7 @@
 #include "host/entities/circle.h"
 #include "host/entities/line.h"
 #include "host/entities/objectiterator.h"
+#include "host/entities/proxyentity.h"
 
 namespace {
 
@@ -50,11 +53,25 @@ AcDbObjectId append(AcDbEntity* ent, AcDbObjectId block) {
 
 // Lines (one with extended data and an extension dictionary), a block with a circle, a
 // reference to it, an xrecord in the named objects dictionary.
-void buildDrawing(AcDbDatabase& db) {
+// The handles the damage cases work on.
+struct Built {
+    std::string line1;
+    std::string line2;
+    std::string xrecord;
+};
+
+std::string hexOf(const AcDbObjectId& id) {
+    return kxhost::dxf::formatHandle(id.handle().value());
+}
+
+void buildDrawing(AcDbDatabase& db, Built* handles = nullptr) {
+    Built built;
     const AcDbObjectId model = db.modelSpaceId();
     const AcDbObjectId line1 =
         append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0.1, 0)), model);
-    append(new AcDbLine(AcGePoint3d(1.0 / 3.0, 2, 3), AcGePoint3d(4, 5, 6)), model);
+    built.line1 = hexOf(line1);
+    built.line2 =
+        hexOf(append(new AcDbLine(AcGePoint3d(1.0 / 3.0, 2, 3), AcGePoint3d(4, 5, 6)), model));
     AcDbObjectId block;
     {
         AcDbBlockTable* table = nullptr;
@@ -84,15 +101,18 @@ void buildDrawing(AcDbDatabase& db) {
     acutRelRb(data);
     AcDbObjectId xid;
     EXPECT_EQ(nod->setAt(L"KX_DATA", xrec, xid), Acad::eOk);
+    built.xrecord = hexOf(xid);
     xrec->close();
     nod->close();
-    // Made last, so the handles above stay where the damage cases expect them.
     Open<AcDbBlockReference> ref(reference, AcDb::kForWrite);
     ASSERT_EQ(ref.status, Acad::eOk);
     for (const wchar_t* tag : {L"NUMBER", L"NAME"}) {
         auto* att = new AcDbAttribute(AcGePoint3d(21, 5, 0), L"value", tag);
         EXPECT_EQ(ref->appendAttribute(att), Acad::eOk);
         att->close();
+    }
+    if (handles != nullptr) {
+        *handles = built;
     }
 }
 
@@ -253,7 +273,8 @@ TEST(DxfReader, TruncatedFilesAreRefusedWithALineNumber) {
 // Damage inside records: each case names the line of the damaged group.
 TEST(DxfReader, DamagedRecordsAreRefusedAtTheirLine) {
     AcDbDatabase db(true, true);
-    buildDrawing(db);
+    Built built;
+    buildDrawing(db, &built);
     const std::vector<std::string> lines = linesOf(write(db));
     auto find = [&](const std::string& code, const std::string& value) {
         for (size_t i = 0; i + 1 < lines.size(); ++i) {
@@ -267,18 +288,23 @@ TEST(DxfReader, DamagedRecordsAreRefusedAtTheirLine) {
         const char* what;
         size_t at;          // index of the code line to change
         std::string value;  // new value line
+        size_t line = 0;    // index of the code line the message names, when not `at`
     };
-    const size_t line2 = find("  5", "A");
+    const size_t line2 = find("  5", built.line2);
     const size_t coord = find(" 10", "0.3333333333333333");
     const size_t owner = line2 + 2;
-    const size_t ref = find("350", "10");
+    const size_t ref = find("350", built.xrecord);
     ASSERT_LT(coord, lines.size());
     ASSERT_LT(ref, lines.size());
     const Case cases[] = {
         {"bad coordinate", coord, "1.2.3"},
-        {"handle defined twice", line2, "9"},
+        {"handle defined twice", line2, built.line1},
         {"bad handle", owner, "XYZ"},
         {"referenced but never defined", ref, "7FFF"},
+        // A line owned by the xrecord: neither drawn nor written back, so refused at its record.
+        {"entity not owned by a block", owner, built.xrecord, line2 - 2},
+        {"record without a name", line2 - 2, ""},
+        {"table with an owner", find("  2", "APPID") + 4, "1"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> damaged = lines;
@@ -288,9 +314,92 @@ TEST(DxfReader, DamagedRecordsAreRefusedAtTheirLine) {
         EXPECT_NE(readText(joined(damaged, damaged.size()), read, message), Acad::eOk) << c.what;
         EXPECT_EQ(read, nullptr);
         EXPECT_NE(message.utf8().find(c.what), std::string::npos) << message.utf8();
-        EXPECT_NE(message.utf8().find("line " + std::to_string(c.at + 1)), std::string::npos)
+        const size_t line = c.line != 0 ? c.line : c.at;
+        EXPECT_NE(message.utf8().find("line " + std::to_string(line + 1) + ":"), std::string::npos)
             << c.what << ": " << message.utf8();
     }
+}
+
+// What the writer must not do with a drawing it was given: name an erased object (its record is
+// not written), or write a record twice (a proxy among a table's records is written with them).
+TEST(DxfReader, WrittenFilesNameOnlyWhatTheyDefineAndDefineItOnce) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    AcDbObjectId pointing;
+    AcDbObjectId erased;
+    {
+        AcDbDictionary* nod = nullptr;
+        ASSERT_EQ(db.getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
+        auto* target = new AcDbXrecord();
+        EXPECT_EQ(nod->setAt(L"KX_GONE", target, erased), Acad::eOk);
+        target->close();
+        auto* xrec = new AcDbXrecord();
+        ads_name name;
+        acdbGetAdsName(name, erased);
+        resbuf* data = acutBuildList(340, name, 70, 1, 0);
+        EXPECT_EQ(xrec->setFromRbChain(*data), Acad::eOk);
+        acutRelRb(data);
+        EXPECT_EQ(nod->setAt(L"KX_POINTING", xrec, pointing), Acad::eOk);
+        xrec->close();
+        EXPECT_EQ(nod->remove(L"KX_GONE"), Acad::eOk);
+        nod->close();
+        Open<AcDbXrecord> gone(erased, AcDb::kForWrite);
+        ASSERT_EQ(gone.status, Acad::eOk);
+        EXPECT_EQ(gone->erase(), Acad::eOk);
+    }
+    std::string text = write(db);
+    // An application record of a kind no class reads, among the table's records.
+    const size_t appid = text.find("  0\nAPPID\n  5\n3\n");
+    ASSERT_NE(appid, std::string::npos);
+    text.replace(appid, 10, "  0\nKX_APPX\n");
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    ASSERT_EQ(readText(text, read, message), Acad::eOk) << message.utf8();
+    const std::string again = write(*read);
+    EXPECT_EQ(again.find("  0\nKX_APPX\n  5\n3\n"), again.rfind("  0\nKX_APPX\n  5\n3\n"));
+    std::unique_ptr<AcDbDatabase> second;
+    ASSERT_EQ(readText(again, second, message), Acad::eOk) << message.utf8();
+    AcDbObjectId other;
+    ASSERT_EQ(second->getAcDbObjectId(other, false, pointing.handle()), Acad::eOk);
+    Open<AcDbXrecord> xrec(other, AcDb::kForRead);
+    ASSERT_EQ(xrec.status, Acad::eOk);
+    resbuf* chain = nullptr;
+    ASSERT_EQ(xrec->rbChain(&chain), Acad::eOk);
+    ASSERT_NE(chain, nullptr);
+    AcDbObjectId named;
+    acdbGetObjectId(named, chain->resval.rlname);
+    EXPECT_TRUE(named.isNull());
+    acutRelRb(chain);
+}
+
+// Only the version the reader lays records out for is read; a file that does not say which
+// version it is gets the benefit of the doubt.
+TEST(DxfReader, OtherVersionsAreRefusedByName) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    const std::string text = write(db);
+    const std::string version = "  9\n$ACADVER\n  1\nAC1032\n";
+    const size_t at = text.find(version);
+    ASSERT_NE(at, std::string::npos);
+    const long codeLine =
+        1 + static_cast<long>(std::count(text.begin(), text.begin() + at, '\n')) + 2;
+    for (const std::string& other :
+         {std::string("AC1015"), std::string("AC1009"), std::string(""), std::string("AC10320")}) {
+        std::string damaged = text;
+        damaged.replace(at, version.size(), "  9\n$ACADVER\n  1\n" + other + "\n");
+        std::unique_ptr<AcDbDatabase> read;
+        AcString message;
+        EXPECT_EQ(readText(damaged, read, message), Acad::eInvalidDwgVersion) << other;
+        EXPECT_EQ(read, nullptr);
+        EXPECT_EQ(message.utf8(), "line " + std::to_string(codeLine) + ": DXF version " + other +
+                                      " is not supported (only AC1032)");
+    }
+    std::string unnamed = text;
+    unnamed.erase(at, version.size());
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    ASSERT_EQ(readText(unnamed, read, message), Acad::eOk) << message.utf8();
+    EXPECT_EQ(kxhost::objectCount(read.get()), kxhost::objectCount(&db));
 }
 
 // The handles of a block's entities, in the block's order.
@@ -312,16 +421,21 @@ std::vector<Adesk::UInt64> contentsOf(AcDbObjectId blockId) {
 }
 
 // Block records file no origin and no contents: both come back from the BLOCKS and ENTITIES
-// sections, and so do the external reference flags.
+// sections (paper space entities among those of ENTITIES), and so do the external reference
+// flags.
 TEST(DxfReader, BlocksComeBackWithOriginFlagsAndContents) {
     AcDbDatabase db(true, true);
     buildDrawing(db);
     AcDbObjectId part;
+    AcDbObjectId paper;
     {
         AcDbBlockTable* table = nullptr;
         ASSERT_EQ(db.getBlockTable(table, AcDb::kForRead), Acad::eOk);
         part = table->findRecord(L"PART", false);
+        paper = table->findRecord(ACDB_PAPER_SPACE, false);
         table->close();
+        append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 50, 0)), paper);
+        append(new AcDbCircle(AcGePoint3d(5, 5, 0), AcGeVector3d::kZAxis, 1.0), paper);
         Open<AcDbBlockTableRecord> block(part, AcDb::kForWrite);
         ASSERT_EQ(block.status, Acad::eOk);
         EXPECT_EQ(block->setOrigin(AcGePoint3d(1.5, -2, 0.25)), Acad::eOk);
@@ -330,7 +444,7 @@ TEST(DxfReader, BlocksComeBackWithOriginFlagsAndContents) {
     std::unique_ptr<AcDbDatabase> read;
     AcString message;
     ASSERT_EQ(readText(write(db), read, message), Acad::eOk) << message.utf8();
-    for (const AcDbObjectId& id : {db.modelSpaceId(), part}) {
+    for (const AcDbObjectId& id : {db.modelSpaceId(), part, paper}) {
         AcDbObjectId other;
         ASSERT_EQ(read->getAcDbObjectId(other, false, id.handle()), Acad::eOk);
         const std::vector<Adesk::UInt64> contents = contentsOf(id);
@@ -393,28 +507,162 @@ TEST(DxfReader, AttributesOutsideTheirReferenceAreRefused) {
     }
 }
 
-// A record of a class the session does not have survives as a proxy with its groups.
+// A record of a class the session does not have survives as a proxy with its groups and the
+// class row its file gave it; both are written back as they came, and the record is reported.
 TEST(DxfReader, UnknownRecordsAreKeptAsProxies) {
     AcDbDatabase db(true, true);
     buildDrawing(db);
     std::string text = write(db);
+    // Groups of codes the host's type table leaves out keep their values too.
     const std::string unknown =
-        "  0\nKX_UNKNOWN\n  5\n7A\n330\n1\n100\nKxThing\n 90\n5\n  1\nhello\n";
+        "  0\nKX_UNKNOWN\n  5\n7A\n330\n1\n100\nKxThing\n 90\n5\n  1\nhello\n"
+        " 20\n1.5\n190\n-7\n";
+    const std::string row =
+        "  0\nCLASS\n  1\nKX_UNKNOWN\n  2\nKxThing\n  3\nKx Tools 7\n"
+        " 90\n1153\n 91\n1\n280\n1\n281\n0\n";
     const size_t end = text.rfind("  0\nENDSEC\n");
     ASSERT_NE(end, std::string::npos);
     text.insert(end, unknown);
+    const size_t classes = text.find("  2\nCLASSES\n");
+    ASSERT_NE(classes, std::string::npos);
+    text.insert(classes + 12, row);
     std::unique_ptr<AcDbDatabase> read;
-    AcString message;
-    ASSERT_EQ(readText(text, read, message), Acad::eOk) << message.utf8();
+    {
+        std::istringstream in(text);
+        AcDbDatabase* got = nullptr;
+        AcString message;
+        std::vector<AcString> warnings;
+        ASSERT_EQ(kxhost::dxf::readDxf(in, got, &message, &warnings), Acad::eOk) << message.utf8();
+        read.reset(got);
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_NE(warnings[0].utf8().find("KX_UNKNOWN 7A kept as a proxy"), std::string::npos)
+            << warnings[0].utf8();
+    }
     AcDbObjectId id;
     ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x7A)), Acad::eOk);
     {
         Open<AcDbProxyObject> proxy(id, AcDb::kForRead);
         ASSERT_EQ(proxy.status, Acad::eOk);
         EXPECT_EQ(AcString(proxy->originalDxfName()), AcString(L"KX_UNKNOWN"));
+        EXPECT_EQ(AcString(proxy->originalClassName()), AcString(L"KxThing"));
+        EXPECT_EQ(AcString(proxy->originalAppName()), AcString(L"Kx Tools 7"));
+        EXPECT_EQ(proxy->originalProxyFlags(), 1153u);
     }
     const std::string again = write(*read);
     EXPECT_NE(again.find(unknown), std::string::npos);
+    EXPECT_NE(again.find(row), std::string::npos);
+}
+
+// The text of the record whose handle group is "  5\n<handle>", from its 0 group up to the next.
+std::string recordText(const std::string& text, const std::string& handle) {
+    const size_t h = text.find("\n  5\n" + handle + "\n");
+    if (h == std::string::npos) {
+        return std::string();
+    }
+    const size_t start = text.rfind("  0\n", h);
+    const size_t end = text.find("  0\n", h);
+    return text.substr(start, end - start);
+}
+
+// A record whose class reads only part of it (a group the class does not know follows its own)
+// is kept whole as a proxy and reported, and written back group for group; so is an entity of a
+// type no class reads. The drawing written from a clean read has nothing to report.
+TEST(DxfReader, RecordsTheirClassDoesNotReadWhollyAreKeptAsProxies) {
+    AcDbDatabase db(true, true);
+    Built built;
+    buildDrawing(db, &built);
+    std::string text = write(db);
+    std::vector<AcString> warnings;
+    {
+        std::unique_ptr<AcDbDatabase> read;
+        std::istringstream in(text);
+        AcDbDatabase* got = nullptr;
+        AcString message;
+        ASSERT_EQ(kxhost::dxf::readDxf(in, got, &message, &warnings), Acad::eOk);
+        delete got;
+        EXPECT_TRUE(warnings.empty()) << warnings.front().utf8();
+    }
+    // The second line (handle A) gets a group no line files; before its extended data, if any.
+    const std::string line = recordText(text, built.line2);
+    ASSERT_NE(line.find("100\nAcDbLine\n"), std::string::npos);
+    const std::string longer = line + " 90\n12345\n";
+    text.replace(text.find(line), line.size(), longer);
+    // An entity type the host does not model, with the common entity groups a line has.
+    const size_t entityPart = line.find("100\nAcDbEntity\n");
+    const std::string common = line.substr(entityPart, line.find("100\nAcDbLine\n") - entityPart);
+    const std::string shape = "  0\nKX_SHAPE\n  5\n7B\n330\n" +
+                              kxhost::dxf::formatHandle(db.modelSpaceId().handle().value()) + "\n" +
+                              common + "100\nKxShape\n 40\n1.5\n  1\nround\n";
+    text.insert(text.find(longer) + longer.size(), shape);
+
+    std::unique_ptr<AcDbDatabase> read;
+    {
+        std::istringstream in(text);
+        AcDbDatabase* got = nullptr;
+        AcString message;
+        ASSERT_EQ(kxhost::dxf::readDxf(in, got, &message, &warnings), Acad::eOk) << message.utf8();
+        read.reset(got);
+    }
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].utf8().find("LINE " + built.line2 + " kept as a proxy"),
+              std::string::npos)
+        << warnings[0].utf8();
+    EXPECT_NE(warnings[1].utf8().find("KX_SHAPE 7B kept as a proxy"), std::string::npos)
+        << warnings[1].utf8();
+    for (const std::string& h : {built.line2, std::string("7B")}) {
+        AcDbObjectId id;
+        ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(AcString::fromUtf8(h).kwszPtr())),
+                  Acad::eOk);
+        Open<AcDbProxyEntity> proxy(id, AcDb::kForRead);
+        ASSERT_EQ(proxy.status, Acad::eOk) << h;
+        EXPECT_EQ(AcString(proxy->originalDxfName()),
+                  AcString(h == built.line2 ? L"LINE" : L"KX_SHAPE"));
+        EXPECT_EQ(AcString(proxy->originalClassName()),
+                  AcString(h == built.line2 ? L"AcDbLine" : L""));
+        EXPECT_EQ(proxy->ownerId(), read->modelSpaceId());
+        // A copy keeps the groups too: binary filing carries them.
+        kxhost::DwgMemoryFiler copy(AcDb::kCopyFiler);
+        ASSERT_EQ(proxy->dwgOutFields(&copy), Acad::eOk);
+        copy.rewind();
+        AcDbProxyEntity twin;
+        ASSERT_EQ(twin.dwgInFields(&copy), Acad::eOk);
+        resbuf* kept = proxy->rawDxfItems();
+        resbuf* copied = twin.rawDxfItems();
+        ASSERT_NE(kept, nullptr);
+        EXPECT_TRUE(kxhost::DxfMemoryFiler::fromChain(kept).sameItems(
+            kxhost::DxfMemoryFiler::fromChain(copied)));
+        acutRelRb(kept);
+        acutRelRb(copied);
+    }
+    // Both stay in model space, in their place, and go back out as they came in.
+    EXPECT_EQ(contentsOf(read->modelSpaceId()).size(), contentsOf(db.modelSpaceId()).size() + 1);
+    const std::string again = write(*read);
+    EXPECT_EQ(recordText(again, built.line2), longer);
+    EXPECT_EQ(recordText(again, "7B"), shape);
+}
+
+// Layouts come back as layouts of their spaces, with the plot settings the file gave them.
+TEST(DxfReader, LayoutsKeepTheirSpaceAndPlotSettings) {
+    AcDbDatabase db(true, true);
+    buildDrawing(db);
+    std::string text = write(db);
+    const std::string none = "  2\nnone_device\n";
+    const size_t device = text.find(none);
+    ASSERT_NE(device, std::string::npos);
+    text.replace(device, none.size(), "  2\nPlotter.pc3\n");
+    std::unique_ptr<AcDbDatabase> read;
+    AcString message;
+    ASSERT_EQ(readText(text, read, message), Acad::eOk) << message.utf8();
+    AcDbObjectId layoutId = kxhost::layoutOfBlock(read.get(), read->modelSpaceId());
+    ASSERT_FALSE(layoutId.isNull());
+    {
+        Open<AcDbLayout> layout(layoutId, AcDb::kForRead);
+        ASSERT_EQ(layout.status, Acad::eOk);
+        EXPECT_EQ(AcString(layout->layoutName()), AcString(L"Model"));
+    }
+    const std::string again = write(*read);
+    EXPECT_NE(again.find("  2\nPlotter.pc3\n"), std::string::npos);
+    EXPECT_EQ(again, text);
 }
 
 // Angles are filed in degrees, as other readers expect, and come back in radians.

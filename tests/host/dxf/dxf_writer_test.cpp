@@ -71,6 +71,13 @@ class DxfDrawing : public ::testing::Test {
             table->close();
         }
         circle = append(new AcDbCircle(AcGePoint3d(1, 1, 0), AcGeVector3d::kZAxis, 2.5), block);
+        {
+            AcDbBlockTable* table = nullptr;
+            ASSERT_EQ(db.getBlockTable(table, AcDb::kForRead), Acad::eOk);
+            paperSpace = table->findRecord(ACDB_PAPER_SPACE, false);
+            table->close();
+        }
+        paperLine = append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(100, 50, 0)), paperSpace);
         auto* ref = new AcDbBlockReference(AcGePoint3d(20, 5, 0), block);
         ref->setRotation(0.5);
         reference = append(ref, model);
@@ -128,7 +135,7 @@ class DxfDrawing : public ::testing::Test {
     }
 
     AcDbDatabase db{true, true};
-    AcDbObjectId line1, line2, block, circle, reference, attribute, xrecord;
+    AcDbObjectId line1, line2, block, circle, reference, attribute, xrecord, paperSpace, paperLine;
 };
 
 // Sections in order, each record's handle unique, every reference naming a written record, and
@@ -178,6 +185,7 @@ TEST_F(DxfDrawing, WritesEveryObjectOnceInItsSectionWithResolvableReferences) {
     EXPECT_EQ(sectionOf[hex(reference)], "ENTITIES");
     EXPECT_EQ(recordOf[hex(reference)], "INSERT");
     EXPECT_EQ(sectionOf[hex(circle)], "BLOCKS");
+    EXPECT_EQ(sectionOf[hex(paperLine)], "ENTITIES");
     EXPECT_EQ(sectionOf[hex(block)], "TABLES");
     EXPECT_EQ(recordOf[hex(block)], "BLOCK_RECORD");
     EXPECT_EQ(recordOf[hex(db.layerZero())], "LAYER");
@@ -370,6 +378,112 @@ TEST_F(DxfDrawing, CommonGroupsSurroundTheObjectsOwnFields) {
     EXPECT_TRUE(sawText);
 }
 
+// The records of one section, each as a map of its groups (the last of each code).
+struct Record {
+    std::string name;
+    std::map<int, std::string> groups;
+    std::vector<Group> all;
+};
+
+std::vector<Record> recordsOf(const std::vector<Group>& g) {
+    std::vector<Record> out;
+    for (const Group& grp : g) {
+        if (grp.code == 0) {
+            out.push_back(Record{grp.value, {}, {}});
+        } else if (!out.empty()) {
+            out.back().groups[grp.code] = grp.value;
+            out.back().all.push_back(grp);
+        }
+    }
+    return out;
+}
+
+// Other readers expect each space to have its layout: a LAYOUT record listed in the root
+// dictionary's ACAD_LAYOUT, naming the space's block record (330 in its own part) and named by it
+// (340); the root dictionary also lists an ACAD_GROUP dictionary. Paper space entities follow
+// those of model space in ENTITIES, saying so with 67 = 1, and the *Paper_Space block is empty.
+TEST_F(DxfDrawing, SpacesComeWithTheirLayouts) {
+    const std::vector<Record> records = recordsOf(groupsOf(written()));
+    std::map<std::string, const Record*> byHandle;
+    for (const Record& r : records) {
+        auto h = r.groups.find(5);
+        if (h != r.groups.end()) {
+            byHandle[h->second] = &r;
+        }
+    }
+    auto entries = [](const Record& dict) {
+        std::map<std::string, std::string> out;  // key -> handle
+        for (size_t i = 0; i + 1 < dict.all.size(); ++i) {
+            if (dict.all[i].code == 3 && dict.all[i + 1].code == 350) {
+                out[dict.all[i].value] = dict.all[i + 1].value;
+            }
+        }
+        return out;
+    };
+    const std::string nod = hex(db.namedObjectsDictionaryId());
+    ASSERT_EQ(byHandle.count(nod), 1u);
+    const auto root = entries(*byHandle[nod]);
+    ASSERT_EQ(root.count("ACAD_GROUP"), 1u);
+    ASSERT_EQ(root.count("ACAD_LAYOUT"), 1u);
+    EXPECT_EQ(byHandle[root.at("ACAD_GROUP")]->name, "DICTIONARY");
+    EXPECT_TRUE(entries(*byHandle[root.at("ACAD_GROUP")]).empty());
+    const auto layouts = entries(*byHandle[root.at("ACAD_LAYOUT")]);
+    ASSERT_EQ(layouts.size(), 2u);
+    for (const auto& [name, space] :
+         {std::make_pair(std::string("Model"), std::string("*Model_Space")),
+          std::make_pair(std::string("Layout1"), std::string("*Paper_Space"))}) {
+        ASSERT_EQ(layouts.count(name), 1u) << name;
+        const Record* layout = byHandle[layouts.at(name)];
+        ASSERT_NE(layout, nullptr);
+        EXPECT_EQ(layout->name, "LAYOUT");
+        EXPECT_EQ(layout->groups.at(1), name);
+        // Owned by ACAD_LAYOUT (the first 330); the block record is the 330 of AcDbLayout.
+        std::string owner;
+        std::string blockRecord;
+        std::string subclass;
+        for (const Group& grp : layout->all) {
+            if (grp.code == 100) {
+                subclass = grp.value;
+            } else if (grp.code == 330 && subclass.empty()) {
+                owner = grp.value;
+            } else if (grp.code == 330 && subclass == "AcDbLayout") {
+                blockRecord = grp.value;
+            }
+        }
+        EXPECT_EQ(owner, root.at("ACAD_LAYOUT"));
+        ASSERT_EQ(byHandle.count(blockRecord), 1u) << name;
+        EXPECT_EQ(byHandle[blockRecord]->name, "BLOCK_RECORD");
+        EXPECT_EQ(byHandle[blockRecord]->groups.at(2), space);
+        EXPECT_EQ(byHandle[blockRecord]->groups.at(340), layouts.at(name));
+    }
+    // Entities: model space ones, then the paper space line with 67 = 1.
+    bool inEntities = false;
+    bool inPaperBlock = false;
+    std::vector<std::string> entities;
+    for (const Record& r : records) {
+        if (r.name == "SECTION") {
+            inEntities = r.groups.count(2) != 0 && r.groups.at(2) == "ENTITIES";
+        } else if (r.name == "BLOCK") {
+            inPaperBlock = r.groups.at(2) == "*Paper_Space";
+        } else if (r.name == "ENDBLK") {
+            inPaperBlock = false;
+        } else {
+            EXPECT_FALSE(inPaperBlock) << r.name << " in the *Paper_Space block";
+            if (inEntities && r.name != "ENDSEC") {
+                entities.push_back(r.groups.at(5));
+                const bool paper = r.groups.count(67) != 0;
+                EXPECT_EQ(paper, r.groups.at(5) == hex(paperLine)) << r.name;
+                if (paper) {
+                    EXPECT_EQ(r.groups.at(67), "1");
+                    EXPECT_EQ(r.groups.at(330), hex(paperSpace));
+                }
+            }
+        }
+    }
+    ASSERT_FALSE(entities.empty());
+    EXPECT_EQ(entities.back(), hex(paperLine));
+}
+
 TEST_F(DxfDrawing, WritingToAnUnwritablePathIsRefused) {
     AcString message;
     EXPECT_EQ(kxhost::dxf::writeDxfFile(&db, L"/nonexistent/dir/out.dxf", &message),
@@ -410,6 +524,8 @@ TEST_F(DxfDrawing, IndependentReaderAcceptsTheFile) {
         "if tuple(doc.blocks.get('PART').block.dxf.base_point) != (1, 1, 0):\n"
         "    bad.append('block origin')\n"
         "if len(doc.blocks.get('PART')) != 1: bad.append('block contents')\n"
+        "if sorted(doc.layout_names()) != ['Layout1', 'Model']: bad.append('layouts')\n"
+        "if len(doc.layout('Layout1').query('LINE')) != 1: bad.append('paper space')\n"
         "if 'Continuous' not in doc.linetypes or 'Standard' not in doc.styles:\n"
         "    bad.append('standard table records')\n"
         "for b in bad: out.write('structure: %s\\n' % b)\n"

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,55 +17,19 @@
 #include "host/db/blocktablerecord.h"
 #include "host/db/database.h"
 #include "host/db/dwgfiler.h"
+#include "host/db/proxy.h"
 #include "host/dxf/dxf_reader.h"
 #include "host/dxf/dxf_writer.h"
 #include "host/entities/blockref.h"
 #include "host/entities/polyline.h"
-#include "module/params/linear_tag.h"
-#include "module/representation/ref_context.h"
+#include "panel_drawing.h"
 #include "support/module_loader.h"
-#include "tools/authoring/authoring.h"
 
 namespace {
 
-constexpr const ACHAR* kWidth = L"Width";
-
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
-
-std::string narrow(const AcString& text) {
-    const std::wstring wide(text.kwszPtr());
-    std::string out;
-    for (wchar_t c : wide) {
-        out += c < 128 ? static_cast<char>(c) : '?';
-    }
-    return out;
-}
+using kxdxftest::blockOf;
+using kxdxftest::narrow;
+using kxdxftest::Opened;
 
 bool isIdKind(kxhost::DwgMemoryFiler::ItemKind kind) {
     using K = kxhost::DwgMemoryFiler::ItemKind;
@@ -163,82 +128,31 @@ class DynamicDxfTest : public kxtest::ModuleTest {
         kxtest::ModuleTest::TearDown();
     }
 
-    // A 10 x 5 panel whose width (on a grid of 1 between 2 and 40) stretches its right edge,
-    // three references, the second one widened through the reference context.
     void build() {
-        kxauthor::Author author(db);
-        author.rootData()
-            .definition(L"PANEL", {kxauthor::rectangle(AcGePoint2d(0, 0), 10, 5)})
-            .graph()
-            .linear(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0), kWidth, 2)
-            .valueSet(kxauthor::ValueSetSpec::grid(1.0, 2.0, 40.0))
-            .reference(AcGePoint3d(0, 0, 0))
-            .reference(AcGePoint3d(50, 0, 0), 0.5, 2.0)
-            .reference(AcGePoint3d(0, 40, 0));
-        ASSERT_TRUE(author.ok()) << author.status();
-        definitionId = author.definitionId();
-        refIds = author.referenceIds();
-        AcDbObjectIdArray selection;
-        {
-            Opened<AcDbBlockTableRecord> btr(definitionId, AcDb::kForRead);
-            ASSERT_EQ(btr.status(), Acad::eOk);
-            AcDbBlockTableRecordIterator* it = nullptr;
-            ASSERT_EQ(btr->newIterator(it), Acad::eOk);
-            for (it->start(); !it->done(); it->step()) {
-                AcDbObjectId id;
-                it->getEntityId(id);
-                selection.append(id);
-            }
-            delete it;
-        }
-        AcDbObjectId actionId;
-        ASSERT_EQ(kxauthor::addStretchAction(db, author.graphId(), author.parameterId(), selection,
-                                             AcGePoint2d(5, -1), AcGePoint2d(11, 6), L"Stretch",
-                                             actionId),
-                  Acad::eOk);
-        {
-            // Extended data after a parameter's own groups of the 1010-1071 range: the file must
-            // tell the two apart.
-            Opened<KxDbBlockLinearTag> linear(author.parameterId(), AcDb::kForWrite);
-            ASSERT_EQ(linear.status(), Acad::eOk);
-            paramNode = linear->getNodeId();
-            resbuf* xd = acutBuildList(1001, L"KXDXFTEST", 1000, L"panel", 1071, 77, 1040, 2.5, 0);
-            EXPECT_EQ(linear->setXData(xd), Acad::eOk);
-            acutRelRb(xd);
-        }
-        parameterId = author.parameterId();
-        ASSERT_EQ(setWidth(refIds[1], 14.0 * 2.0), Acad::eOk);
-        // The change gave the reference an anonymous block of its own.
-        ASSERT_NE(blockOf(refIds[1]), definitionId);
-        Opened<AcDbBlockTableRecord> own(blockOf(refIds[1]), AcDb::kForRead);
-        ASSERT_EQ(own.status(), Acad::eOk);
-        EXPECT_TRUE(own->isAnonymous());
+        kxdxftest::PanelDrawing panel;
+        kxdxftest::buildPanelDrawing(db, panel);
+        definitionId = panel.definitionId;
+        refIds = panel.refIds;
+        parameterId = panel.parameterId;
+        paramNode = panel.paramNode;
     }
 
     void writeAndRead() {
         AcString message;
         ASSERT_EQ(kxhost::dxf::writeDxfFile(db, wpath.c_str(), &message), Acad::eOk)
             << narrow(message);
-        ASSERT_EQ(kxhost::dxf::readDxfFile(wpath.c_str(), readBack, &message), Acad::eOk)
+        std::vector<AcString> warnings;
+        ASSERT_EQ(kxhost::dxf::readDxfFile(wpath.c_str(), readBack, &message, &warnings), Acad::eOk)
             << narrow(message);
         ASSERT_NE(readBack, nullptr);
+        // Every record of the drawing is read whole by its own class.
+        for (const AcString& warning : warnings) {
+            ADD_FAILURE() << narrow(warning);
+        }
     }
 
     Acad::ErrorStatus setWidth(const AcDbObjectId& refId, double width) {
-        Opened<AcDbBlockReference> ref(refId, AcDb::kForWrite);
-        if (ref.status() != Acad::eOk) {
-            return ref.status();
-        }
-        KxDbTagRefContext context(kxref::kDefaultKey, ref.get());
-        Acad::ErrorStatus es = context.activateNode(paramNode);
-        if (es == Acad::eOk) {
-            es = context.setPropertyAndEvaluate(kWidth, KxDbTagEvalVariant(width));
-        }
-        return es;
-    }
-    static AcDbObjectId blockOf(const AcDbObjectId& refId) {
-        Opened<AcDbBlockReference> ref(refId, AcDb::kForRead);
-        return ref.get() != nullptr ? ref->blockTableRecord() : AcDbObjectId();
+        return kxdxftest::setWidth(refId, paramNode, width);
     }
     // The corners of the panel in the reference's block.
     static std::vector<AcGePoint2d> panelOf(const AcDbObjectId& refId) {
@@ -305,7 +219,7 @@ std::string xdataOf(const AcDbObjectId& id) {
 }
 
 TEST_F(DynamicDxfTest, EveryObjectComesBackFromTheFile) {
-    build();
+    ASSERT_NO_FATAL_FAILURE(build());
     writeAndRead();
     expectSameObjects(db, readBack);
     EXPECT_EQ(xdataOf(inReadBack(parameterId)),
@@ -324,7 +238,7 @@ TEST_F(DynamicDxfTest, EveryObjectComesBackFromTheFile) {
 }
 
 TEST_F(DynamicDxfTest, AReadReferenceChangesAsTheOneInMemory) {
-    build();
+    ASSERT_NO_FATAL_FAILURE(build());
     writeAndRead();
     EXPECT_EQ(panelOf(inReadBack(refIds[1])), panelOf(refIds[1]));
 
@@ -348,6 +262,47 @@ TEST_F(DynamicDxfTest, AReadReferenceChangesAsTheOneInMemory) {
     }
     // Same geometry, same records, same new objects under the same handles.
     expectSameObjects(db, readBack);
+}
+
+// A module record with a group its class does not know is kept whole, as a proxy with its
+// groups, reported, and written back as it came. The drawing stays usable: the reference whose
+// parameter it was refuses the change instead of failing in some other way.
+TEST_F(DynamicDxfTest, AModuleRecordWithAnUnknownGroupIsKeptWhole) {
+    ASSERT_NO_FATAL_FAILURE(build());
+    std::ostringstream out;
+    AcString message;
+    ASSERT_EQ(kxhost::dxf::writeDxf(db, out, &message), Acad::eOk);
+    std::string text = out.str();
+    const std::string handle = kxhost::dxf::formatHandle(parameterId.handle().value());
+    const size_t at = text.find("\n  5\n" + handle + "\n");
+    ASSERT_NE(at, std::string::npos);
+    const size_t start = text.rfind("  0\n", at);
+    const size_t xdata = text.find("1001\nKXDXFTEST\n", at);
+    const size_t end = text.find("  0\n", at);
+    ASSERT_LT(xdata, end);
+    text.insert(xdata, " 90\n4242\n");
+    const std::string record = text.substr(start, end + 10 - start);
+
+    std::istringstream in(text);
+    std::vector<AcString> warnings;
+    ASSERT_EQ(kxhost::dxf::readDxf(in, readBack, &message, &warnings), Acad::eOk)
+        << narrow(message);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(narrow(warnings[0]).find("BLOCKLINEARTAG " + handle + " kept as a proxy"),
+              std::string::npos)
+        << narrow(warnings[0]);
+    {
+        Opened<AcDbProxyObject> proxy(inReadBack(parameterId), AcDb::kForRead);
+        ASSERT_EQ(proxy.status(), Acad::eOk);
+        EXPECT_EQ(AcString(proxy->originalClassName()), AcString(L"KxDbBlockLinearTag"));
+        // The extended data is the object's, not part of its unread groups.
+        EXPECT_EQ(xdataOf(proxy->objectId()),
+                  "1001 KXDXFTEST\n1000 panel\n1071 77\n1040 2.500000\n");
+    }
+    EXPECT_NE(setWidth(inReadBack(refIds[2]), 9.0), Acad::eOk);
+    std::ostringstream again;
+    ASSERT_EQ(kxhost::dxf::writeDxf(readBack, again, &message), Acad::eOk) << narrow(message);
+    EXPECT_NE(again.str().find(record), std::string::npos);
 }
 
 }  // namespace
