@@ -1,7 +1,7 @@
 #include "host/db/database.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <memory>
 
 #include "host/db/blocktable.h"
 #include "host/db/dictionary.h"
@@ -19,16 +19,89 @@ using kxhost::detail::IdEntry;
 
 namespace {
 
-// The process-wide id table. It is never destroyed, so databases that outlive static destruction
-// (a static in a test) can still unregister their ids.
-std::unordered_map<Adesk::Int64, IdEntry>& idTable() {
-    static auto* table = new std::unordered_map<Adesk::Int64, IdEntry>();
-    return *table;
-}
-
 // Ids start well above the handles a drawing uses, so a handle mistaken for an id is caught
 // rather than resolving to some object by chance.
-Adesk::Int64 g_nextId = 0x100000;
+constexpr Adesk::Int64 kFirstId = 0x100000;
+Adesk::Int64 g_nextId = kFirstId;
+
+// The process-wide id table. Every open, close and id check resolves an id here, so it is an
+// array indexed by the id rather than a hash: ids are handed out in sequence from kFirstId. The
+// array is split into pages that exist only while one of their ids is registered, so the memory
+// follows the live ids (plus one pointer per page of ids ever handed out).
+class IdTable {
+  public:
+    const IdEntry* find(Adesk::Int64 raw) const {
+        const Slot* slot = slotOf(raw);
+        return slot != nullptr && slot->present ? &slot->entry : nullptr;
+    }
+    // Every id comes from newRawId(), so none is below kFirstId.
+    void set(Adesk::Int64 raw, const IdEntry& entry) {
+        if (raw < kFirstId) {
+            return;
+        }
+        const auto index = static_cast<Adesk::UInt64>(raw - kFirstId);
+        const size_t page = static_cast<size_t>(index >> kPageBits);
+        if (page >= m_pages.size()) {
+            m_pages.resize(page + 1);
+        }
+        if (!m_pages[page]) {
+            m_pages[page].reset(new Page());
+        }
+        Page& p = *m_pages[page];
+        Slot& slot = p.slots[index & kPageMask];
+        if (!slot.present) {
+            slot.present = true;
+            ++p.live;
+        }
+        slot.entry = entry;
+    }
+    void erase(Adesk::Int64 raw) {
+        Slot* slot = slotOf(raw);
+        if (slot == nullptr || !slot->present) {
+            return;
+        }
+        slot->present = false;
+        slot->entry = IdEntry{};
+        const size_t page =
+            static_cast<size_t>(static_cast<Adesk::UInt64>(raw - kFirstId) >> kPageBits);
+        if (--m_pages[page]->live == 0) {
+            m_pages[page].reset();
+        }
+    }
+
+  private:
+    static constexpr int kPageBits = 12;
+    static constexpr Adesk::UInt64 kPageMask = (Adesk::UInt64{1} << kPageBits) - 1;
+    struct Slot {
+        IdEntry entry;
+        bool present = false;
+    };
+    struct Page {
+        Slot slots[size_t{1} << kPageBits];
+        int live = 0;
+    };
+
+    Slot* slotOf(Adesk::Int64 raw) const {
+        if (raw < kFirstId) {
+            return nullptr;
+        }
+        const auto index = static_cast<Adesk::UInt64>(raw - kFirstId);
+        const auto page = index >> kPageBits;
+        if (page >= m_pages.size() || !m_pages[static_cast<size_t>(page)]) {
+            return nullptr;
+        }
+        return &m_pages[static_cast<size_t>(page)]->slots[index & kPageMask];
+    }
+
+    std::vector<std::unique_ptr<Page>> m_pages;
+};
+
+// Never destroyed, so databases that outlive static destruction (a static in a test) can still
+// unregister their ids.
+IdTable& idTable() {
+    static auto* table = new IdTable();
+    return *table;
+}
 
 Adesk::Int64 newRawId() {
     return g_nextId++;
@@ -117,9 +190,7 @@ const IdEntry* findId(Adesk::Int64 raw) {
     if (raw == 0) {
         return nullptr;
     }
-    auto& table = idTable();
-    auto it = table.find(raw);
-    return it != table.end() ? &it->second : nullptr;
+    return idTable().find(raw);
 }
 
 AcDbObject* residentObject(const AcDbObjectId& id) {
@@ -322,7 +393,7 @@ Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* obj)
     }
     m_handles[handle] = raw;
     m_objects[raw] = obj;
-    idTable()[raw] = IdEntry{this, obj, handle};
+    idTable().set(raw, IdEntry{this, obj, handle});
     if (handle >= m_seed) {
         m_seed = handle + 1;
     }
@@ -361,7 +432,7 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId& id, bool createIfN
     }
     const Adesk::Int64 raw = newRawId();
     m_handles[handle.value()] = raw;
-    idTable()[raw] = IdEntry{this, nullptr, handle.value()};
+    idTable().set(raw, IdEntry{this, nullptr, handle.value()});
     if (handle.value() >= m_seed) {
         m_seed = handle.value() + 1;
     }

@@ -154,14 +154,74 @@ DwgMemoryFiler::DwgMemoryFiler(AcDb::FilerType type, AcDb::AcDbDwgVersion ver,
 
 void DwgMemoryFiler::clear() {
     m_items.clear();
+    m_texts.clear();
+    m_blobs.clear();
+    m_view.clear();
+    m_viewValid = true;
     m_cursor = 0;
     m_status = Acad::eOk;
 }
 
+DwgMemoryFiler::Item DwgMemoryFiler::itemAt(size_t index) const {
+    const Stored& stored = m_items[index];
+    Item item;
+    item.kind = stored.kind;
+    item.bits = stored.bits;
+    for (int i = 0; i < 3; ++i) {
+        item.v[i] = stored.v[i];
+    }
+    if (stored.kind == Kind::kString) {
+        item.text = m_texts[stored.side];
+    } else if (stored.kind == Kind::kBytes || stored.kind == Kind::kBinaryChunk) {
+        item.bytes = m_blobs[stored.side];
+    }
+    return item;
+}
+
+const std::vector<DwgMemoryFiler::Item>& DwgMemoryFiler::items() const {
+    if (!m_viewValid) {
+        m_view.clear();
+        m_view.reserve(m_items.size());
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            m_view.push_back(itemAt(i));
+        }
+        m_viewValid = true;
+    }
+    return m_view;
+}
+
+// As Item::operator== compares the items the two streams would hand out.
+bool DwgMemoryFiler::sameStored(const Stored& a, const DwgMemoryFiler& otherFiler,
+                                const Stored& b) const {
+    if (a.kind != b.kind || a.bits != b.bits || !sameDouble(a.v[0], b.v[0]) ||
+        !sameDouble(a.v[1], b.v[1]) || !sameDouble(a.v[2], b.v[2])) {
+        return false;
+    }
+    if (a.kind == Kind::kString) {
+        return m_texts[a.side] == otherFiler.m_texts[b.side];
+    }
+    if (a.kind == Kind::kBytes || a.kind == Kind::kBinaryChunk) {
+        return m_blobs[a.side] == otherFiler.m_blobs[b.side];
+    }
+    return true;
+}
+
+bool DwgMemoryFiler::sameItems(const DwgMemoryFiler& other) const {
+    if (m_items.size() != other.m_items.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (!sameStored(m_items[i], other, other.m_items[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 AcString DwgMemoryFiler::describe() const {
     AcString out;
-    for (const Item& item : m_items) {
-        out += item.description();
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        out += itemAt(i).description();
         out += L'\n';
     }
     return out;
@@ -204,7 +264,7 @@ Acad::ErrorStatus DwgMemoryFiler::fail() {
     return Acad::eFilerError;
 }
 
-const DwgMemoryFiler::Item* DwgMemoryFiler::peek(ItemKind kind) {
+const DwgMemoryFiler::Stored* DwgMemoryFiler::peek(ItemKind kind) {
     if (m_status != Acad::eOk || m_cursor >= m_items.size() || m_items[m_cursor].kind != kind) {
         fail();
         return nullptr;
@@ -213,7 +273,7 @@ const DwgMemoryFiler::Item* DwgMemoryFiler::peek(ItemKind kind) {
 }
 
 Acad::ErrorStatus DwgMemoryFiler::readBits(ItemKind kind, Adesk::UInt64* bits) {
-    const Item* item = peek(kind);
+    const Stored* item = peek(kind);
     if (item == nullptr) {
         return Acad::eFilerError;
     }
@@ -223,7 +283,7 @@ Acad::ErrorStatus DwgMemoryFiler::readBits(ItemKind kind, Adesk::UInt64* bits) {
 }
 
 Acad::ErrorStatus DwgMemoryFiler::readCoords(ItemKind kind, double* xyz) {
-    const Item* item = peek(kind);
+    const Stored* item = peek(kind);
     if (item == nullptr) {
         return Acad::eFilerError;
     }
@@ -301,11 +361,11 @@ Acad::ErrorStatus DwgMemoryFiler::readString(ACHAR** value) {
     if (value == nullptr) {
         return Acad::eInvalidInput;
     }
-    const Item* item = peek(Kind::kString);
+    const Stored* item = peek(Kind::kString);
     if (item == nullptr) {
         return Acad::eFilerError;
     }
-    ACHAR* copy = acutNewString(item->text.c_str());
+    ACHAR* copy = acutNewString(m_texts[item->side].c_str());
     if (copy == nullptr) {
         // The stream is intact; the caller may retry once memory is available.
         return Acad::eOutOfMemory;
@@ -316,11 +376,11 @@ Acad::ErrorStatus DwgMemoryFiler::readString(ACHAR** value) {
 }
 
 Acad::ErrorStatus DwgMemoryFiler::readString(AcString& value) {
-    const Item* item = peek(Kind::kString);
+    const Stored* item = peek(Kind::kString);
     if (item == nullptr) {
         return Acad::eFilerError;
     }
-    value = AcString(item->text);
+    value = AcString(m_texts[item->side]);
     ++m_cursor;
     return Acad::eOk;
 }
@@ -329,16 +389,17 @@ Acad::ErrorStatus DwgMemoryFiler::readBytes(void* buffer, Adesk::UIntPtr size) {
     if (buffer == nullptr && size > 0) {
         return Acad::eInvalidInput;
     }
-    const Item* item = peek(Kind::kBytes);
+    const Stored* item = peek(Kind::kBytes);
     if (item == nullptr) {
         return Acad::eFilerError;
     }
-    if (item->bytes.size() != size) {
+    const std::vector<unsigned char>& bytes = m_blobs[item->side];
+    if (bytes.size() != size) {
         // Reading another length than was written would leave the stream out of step.
         return fail();
     }
     if (size > 0) {
-        std::memcpy(buffer, item->bytes.data(), size);
+        std::memcpy(buffer, bytes.data(), size);
     }
     ++m_cursor;
     return Acad::eOk;
@@ -348,19 +409,20 @@ Acad::ErrorStatus DwgMemoryFiler::readBinaryChunk(ads_binary* chunk) {
     if (chunk == nullptr) {
         return Acad::eInvalidInput;
     }
-    const Item* item = peek(Kind::kBinaryChunk);
+    const Stored* item = peek(Kind::kBinaryChunk);
     if (item == nullptr) {
         return Acad::eFilerError;
     }
+    const std::vector<unsigned char>& bytes = m_blobs[item->side];
     char* buf = nullptr;
-    if (!item->bytes.empty()) {
-        buf = static_cast<char*>(acHeapAlloc(item->bytes.size()));
+    if (!bytes.empty()) {
+        buf = static_cast<char*>(acHeapAlloc(bytes.size()));
         if (buf == nullptr) {
             return Acad::eOutOfMemory;
         }
-        std::memcpy(buf, item->bytes.data(), item->bytes.size());
+        std::memcpy(buf, bytes.data(), bytes.size());
     }
-    chunk->clen = static_cast<short>(item->bytes.size());
+    chunk->clen = static_cast<short>(bytes.size());
     chunk->buf = buf;
     ++m_cursor;
     return Acad::eOk;
@@ -456,28 +518,48 @@ Acad::ErrorStatus DwgMemoryFiler::readSoftPointerId(AcDbSoftPointerId* id) {
 
 // ---- writing ----
 
-Acad::ErrorStatus DwgMemoryFiler::append(Item item) {
+Acad::ErrorStatus DwgMemoryFiler::appendBits(ItemKind kind, Adesk::UInt64 bits) {
     if (m_status != Acad::eOk) {
         return m_status;
     }
-    m_items.push_back(std::move(item));
+    m_items.push_back(Stored{kind, 0, bits, {0.0, 0.0, 0.0}});
+    m_viewValid = false;
     return Acad::eOk;
 }
 
-Acad::ErrorStatus DwgMemoryFiler::appendBits(ItemKind kind, Adesk::UInt64 bits) {
-    Item item;
-    item.kind = kind;
-    item.bits = bits;
-    return append(std::move(item));
+Acad::ErrorStatus DwgMemoryFiler::appendCoords(ItemKind kind, double x, double y, double z) {
+    if (m_status != Acad::eOk) {
+        return m_status;
+    }
+    m_items.push_back(Stored{kind, 0, 0, {x, y, z}});
+    m_viewValid = false;
+    return Acad::eOk;
 }
 
-Acad::ErrorStatus DwgMemoryFiler::appendCoords(ItemKind kind, double x, double y, double z) {
-    Item item;
-    item.kind = kind;
-    item.v[0] = x;
-    item.v[1] = y;
-    item.v[2] = z;
-    return append(std::move(item));
+Acad::ErrorStatus DwgMemoryFiler::appendText(std::wstring text) {
+    if (m_status != Acad::eOk) {
+        return m_status;
+    }
+    m_texts.push_back(std::move(text));
+    m_items.push_back(
+        Stored{Kind::kString, static_cast<Adesk::UInt32>(m_texts.size() - 1), 0, {0.0, 0.0, 0.0}});
+    m_viewValid = false;
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus DwgMemoryFiler::appendBytes(ItemKind kind, const unsigned char* data,
+                                              size_t size) {
+    if (m_status != Acad::eOk) {
+        return m_status;
+    }
+    m_blobs.emplace_back();
+    if (size > 0) {
+        m_blobs.back().assign(data, data + size);
+    }
+    m_items.push_back(
+        Stored{kind, static_cast<Adesk::UInt32>(m_blobs.size() - 1), 0, {0.0, 0.0, 0.0}});
+    m_viewValid = false;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus DwgMemoryFiler::appendId(ItemKind kind, const AcDbObjectId& id) {
@@ -532,43 +614,25 @@ Acad::ErrorStatus DwgMemoryFiler::writeDouble(double value) {
 }
 
 Acad::ErrorStatus DwgMemoryFiler::writeString(const ACHAR* value) {
-    Item item;
-    item.kind = Kind::kString;
-    item.text = value != nullptr ? value : L"";
-    return append(std::move(item));
+    return appendText(value != nullptr ? value : L"");
 }
 
 Acad::ErrorStatus DwgMemoryFiler::writeString(const AcString& value) {
-    Item item;
-    item.kind = Kind::kString;
-    item.text = value.str();
-    return append(std::move(item));
+    return appendText(value.str());
 }
 
 Acad::ErrorStatus DwgMemoryFiler::writeBytes(const void* buffer, Adesk::UIntPtr size) {
     if (buffer == nullptr && size > 0) {
         return Acad::eInvalidInput;
     }
-    Item item;
-    item.kind = Kind::kBytes;
-    const auto* p = static_cast<const unsigned char*>(buffer);
-    if (size > 0) {
-        item.bytes.assign(p, p + size);
-    }
-    return append(std::move(item));
+    return appendBytes(Kind::kBytes, static_cast<const unsigned char*>(buffer), size);
 }
 
 Acad::ErrorStatus DwgMemoryFiler::writeBinaryChunk(const char* buffer, Adesk::UIntPtr size) {
     if ((buffer == nullptr && size > 0) || size > static_cast<Adesk::UIntPtr>(SHRT_MAX)) {
         return Acad::eInvalidInput;
     }
-    Item item;
-    item.kind = Kind::kBinaryChunk;
-    const auto* p = reinterpret_cast<const unsigned char*>(buffer);
-    if (size > 0) {
-        item.bytes.assign(p, p + size);
-    }
-    return append(std::move(item));
+    return appendBytes(Kind::kBinaryChunk, reinterpret_cast<const unsigned char*>(buffer), size);
 }
 
 Acad::ErrorStatus DwgMemoryFiler::writeHandle(const AcDbHandle& value) {

@@ -188,8 +188,10 @@ class DwgMemoryFiler : public AcDbDwgFiler {
     void rewind() { m_cursor = 0; }
     void clear();
     int itemCount() const { return static_cast<int>(m_items.size()); }
-    const std::vector<Item>& items() const { return m_items; }
-    bool sameItems(const DwgMemoryFiler& other) const { return m_items == other.m_items; }
+    // The items as written. The view is made on demand and stays valid until the next write or
+    // clear(); the stream itself keeps its items in a compact form (see Stored).
+    const std::vector<Item>& items() const;
+    bool sameItems(const DwgMemoryFiler& other) const;
     // Every item's description, one per line; gtest failure messages use it.
     AcString describe() const;
 
@@ -264,11 +266,49 @@ class DwgMemoryFiler : public AcDbDwgFiler {
     Adesk::Int64 tell() const override { return static_cast<Adesk::Int64>(m_cursor); }
 
   private:
+    // One item as the stream keeps it. Copying an object files every field of it through a
+    // stream, so a step that copies a large object appends thousands of items: they are kept
+    // small and trivially copyable (growing the array is one block copy), with the text of
+    // strings and the contents of byte items in side arrays, named by `side`.
+    struct Stored {
+        ItemKind kind;
+        Adesk::UInt32 side;
+        Adesk::UInt64 bits;
+        double v[3];
+    };
+    // The items in blocks of a fixed size: a long stream grows without moving what it holds,
+    // from blocks small enough for the heap to hand out again from one copy to the next.
+    class StoredItems {
+      public:
+        size_t size() const { return m_size; }
+        const Stored& operator[](size_t i) const { return m_blocks[i / kBlock][i % kBlock]; }
+        void push_back(const Stored& item) {
+            if (m_size % kBlock == 0) {
+                m_blocks.emplace_back();
+                m_blocks.back().reserve(kBlock);
+            }
+            m_blocks.back().push_back(item);
+            ++m_size;
+        }
+        void clear() {
+            m_blocks.clear();
+            m_size = 0;
+        }
+
+      private:
+        static constexpr size_t kBlock = 256;
+        std::vector<std::vector<Stored>> m_blocks;
+        size_t m_size = 0;
+    };
+    bool sameStored(const Stored& a, const DwgMemoryFiler& otherFiler, const Stored& b) const;
+    Item itemAt(size_t index) const;
+
     // The next item if it has the wanted kind; otherwise null, with the status set to
     // eFilerError. Does not move the cursor.
-    const Item* peek(ItemKind kind);
+    const Stored* peek(ItemKind kind);
     Acad::ErrorStatus fail();
-    Acad::ErrorStatus append(Item item);
+    Acad::ErrorStatus appendText(std::wstring text);
+    Acad::ErrorStatus appendBytes(ItemKind kind, const unsigned char* data, size_t size);
     Acad::ErrorStatus appendBits(ItemKind kind, Adesk::UInt64 bits);
     Acad::ErrorStatus appendCoords(ItemKind kind, double x, double y, double z);
     Acad::ErrorStatus appendId(ItemKind kind, const AcDbObjectId& id);
@@ -281,8 +321,13 @@ class DwgMemoryFiler : public AcDbDwgFiler {
     AcDb::MaintenanceReleaseVersion m_maint;
     AcDbDatabase* m_db;
     Acad::ErrorStatus m_status = Acad::eOk;
-    std::vector<Item> m_items;
+    StoredItems m_items;
+    std::vector<std::wstring> m_texts;
+    std::vector<std::vector<unsigned char>> m_blobs;
     size_t m_cursor = 0;
+    // What items() hands out, made from m_items when asked for after a change.
+    mutable std::vector<Item> m_view;
+    mutable bool m_viewValid = true;
 };
 
 }  // namespace kxhost

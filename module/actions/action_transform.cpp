@@ -13,6 +13,7 @@
 #include "module/graph/eval_graph.h"
 #include "module/params/block_tag.h"
 #include "module/representation/representation_context.h"
+#include "module/representation/shape_index.h"
 
 namespace {
 
@@ -57,11 +58,12 @@ Acad::ErrorStatus transformEntities(const AcGeMatrix3d& xform, const AcDbObjectI
     const AcGeMatrix3d blockXform = ref->blockTransform();
     const AcGeMatrix3d worldXform = blockXform * xform * blockXform.inverse();
     const bool annotative = isAnnotative(ref);
+    // One list for all the ids: it is cleared by every lookup and keeps its storage.
+    KxDbTagEntityList objects;
     for (int i = 0; i < ids.length(); ++i) {
         if (!ids[i].isValid()) {
             continue;
         }
-        KxDbTagEntityList objects;
         if (rep->getObjectsForDefinitionEntity(ids[i], AcDb::kForWrite, objects) != Acad::eOk) {
             // Nothing stands for this entity in the reference (another action removed it).
             for (AcDbEntity* entity : objects) {
@@ -133,6 +135,11 @@ Acad::ErrorStatus transformSelection(const KxDbImpTagAction& action, const AcGeM
     // as entities.
     AcDbObjectIdArray ids = selection;
     for (int i = ids.length() - 1; i >= 0; --i) {
+        // The representation keeps facts of the definition entities it has read: an id with
+        // facts is an entity and needs no look.
+        if (kxshare::hasEntityFacts(ids[i])) {
+            continue;
+        }
         AcDbObject* obj = nullptr;
         if (ids[i].isValid() && acdbOpenObject(obj, ids[i], AcDb::kForRead) == Acad::eOk) {
             const bool isElement = KxDbTagElement::cast(obj) != nullptr;
@@ -169,24 +176,33 @@ double normalizeAngle(double angle) {
 
 void appendConstantAttributes(const AcDbObjectId& definitionId, const AcDbBlockReference* ref,
                               KxDbTagEntityList& objects) {
+    // Most references carry no attributes: then there is nothing to match, and the definition
+    // entity need not be opened to see whether it is a constant attribute definition.
+    AcDbObjectIterator* it = ref->attributeIterator();
+    if (it == nullptr) {
+        return;
+    }
+    it->start();
+    if (it->done()) {
+        delete it;
+        return;
+    }
     AcString tag;
     {
         AcDbAttributeDefinition* attdef = nullptr;
         if (acdbOpenObject(attdef, definitionId, AcDb::kForRead) != Acad::eOk) {
+            delete it;
             return;
         }
         const bool constant = attdef->isConstant();
         tag = attdef->tag();
         attdef->close();
         if (!constant) {
+            delete it;
             return;
         }
     }
-    AcDbObjectIterator* it = ref->attributeIterator();
-    if (it == nullptr) {
-        return;
-    }
-    for (it->start(); !it->done(); it->step()) {
+    for (; !it->done(); it->step()) {
         AcDbAttribute* attribute = nullptr;
         if (it->objectId().isNull()) {
             attribute = AcDbAttribute::cast(it->entity());

@@ -1,8 +1,9 @@
 #include "module/params/block_tag.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
-#include <set>
+#include <utility>
+#include <vector>
 
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
@@ -519,12 +520,15 @@ bool KxDbImpBlockTag::wantsHistory() const {
     if (edges.isEmpty()) {
         return false;
     }
-    // Per object: how many actions act on it, and whether one of them is not move-like.
-    struct Use {
-        int actions = 0;
-        bool other = false;
+    // History is wanted when one object is acted on by two actions of which one is not move-like
+    // (their order then matters), or when an action keeps a list of its own. Every acting node is
+    // looked at first; a single acting action cannot conflict with itself, which spares the
+    // commonest case (one stretch over the whole block) any work per selected object.
+    struct Acting {
+        AcDbObjectIdArray selection;
+        bool moveLike = false;
     };
-    std::map<AcDbObjectId, Use> uses;
+    std::vector<Acting> acting;
     KxNodeIdArray seen;
     for (int i = 0; i < edges.length(); ++i) {
         const KxNodeId target = edges[i].targetId;
@@ -543,23 +547,43 @@ bool KxDbImpBlockTag::wantsHistory() const {
         if (link->actionLinkHasOwnList()) {
             return true;
         }
-        AcDbObjectIdArray selection;
-        link->actionLinkSelection(selection);
-        const bool moveLike = KxDbParamActionLink::isMoveLike(link->actionLinkKind());
-        // A selection naming an object twice still counts one action on it.
-        std::set<AcDbObjectId> counted;
-        for (int k = 0; k < selection.length(); ++k) {
-            const AcDbObjectId id = selection[k];
-            if (id.isNull() || !counted.insert(id).second) {
-                continue;
-            }
-            Use& use = uses[id];
-            ++use.actions;
-            use.other = use.other || !moveLike;
-            if (use.actions > 1 && use.other) {
-                return true;
+        Acting one;
+        link->actionLinkSelection(one.selection);
+        one.moveLike = KxDbParamActionLink::isMoveLike(link->actionLinkKind());
+        acting.push_back(std::move(one));
+    }
+    if (acting.size() < 2) {
+        return false;
+    }
+    // Each action's objects once (a selection naming an object twice still counts one action on
+    // it), then all of them together in object order: an object met more than once is acted on
+    // by several actions.
+    std::vector<std::pair<Adesk::Int64, bool>> uses;
+    for (const Acting& one : acting) {
+        std::vector<Adesk::Int64> ids;
+        ids.reserve(static_cast<size_t>(one.selection.length()));
+        for (int k = 0; k < one.selection.length(); ++k) {
+            if (!one.selection[k].isNull()) {
+                ids.push_back(one.selection[k].asOldId());
             }
         }
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        for (const Adesk::Int64 id : ids) {
+            uses.emplace_back(id, one.moveLike);
+        }
+    }
+    std::sort(uses.begin(), uses.end());
+    for (size_t first = 0; first < uses.size();) {
+        size_t last = first + 1;
+        bool other = !uses[first].second;
+        for (; last < uses.size() && uses[last].first == uses[first].first; ++last) {
+            other = other || !uses[last].second;
+        }
+        if (last - first > 1 && other) {
+            return true;
+        }
+        first = last;
     }
     return false;
 }

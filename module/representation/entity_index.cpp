@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
-#include <map>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "host/db/blocktablerecord.h"
@@ -41,8 +41,10 @@ struct EntityIndex {
     bool built = false;
     AcDbObjectId block;
     const AcDbBlockReference* reference = nullptr;
-    std::map<Adesk::Int32, std::vector<const AcDbEntity*>> byPointer;
-    std::map<Adesk::Int32, std::vector<AcDbObjectId>> byId;
+    // Looked up once per definition entity in every evaluation step; nothing walks them in
+    // order.
+    std::unordered_map<Adesk::Int32, std::vector<const AcDbEntity*>> byPointer;
+    std::unordered_map<Adesk::Int32, std::vector<AcDbObjectId>> byId;
 
     void clear() {
         byPointer.clear();

@@ -124,12 +124,13 @@ class DatabaseIndex : public AcDbDatabaseReactor {
             return;
         }
         const Raw raw = obj->objectId().asOldId();
-        if (AcDbBlockTableRecord::cast(obj) != nullptr) {
-            m_dirtyBlocks.insert(raw);
-            m_proxies.erase(raw);
-            return;
-        }
+        // Entities are by far the commonest (every entity a change moves): asked first. A block
+        // is never an entity, so the order does not change what is marked.
         if (AcDbEntity::cast(obj) == nullptr) {
+            if (AcDbBlockTableRecord::cast(obj) != nullptr) {
+                m_dirtyBlocks.insert(raw);
+                m_proxies.erase(raw);
+            }
             return;
         }
         m_facts.erase(raw);
@@ -489,6 +490,11 @@ bool cachedEntityFacts(const AcDbObjectId& entityId, EntityFacts& facts) {
     }
     facts = it->second;
     return true;
+}
+
+bool hasEntityFacts(const AcDbObjectId& entityId) {
+    DatabaseIndex* index = liveIndexOf(entityId);
+    return index != nullptr && index->facts().count(entityId.asOldId()) != 0;
 }
 
 void keepEntityFacts(const AcDbObjectId& entityId, const EntityFacts& facts) {

@@ -66,6 +66,9 @@ struct EntityFacts {
 // Facts kept for a live entity of an indexed database until the host announces a change of the
 // entity; false when none are kept (the caller reads the entity and may keep what it read).
 KXDB_EXPORT bool cachedEntityFacts(const AcDbObjectId& entityId, EntityFacts& facts);
+// Whether facts are kept for the id: then it names a live entity (an id never changes its
+// object, and facts are kept only for entities).
+KXDB_EXPORT bool hasEntityFacts(const AcDbObjectId& entityId);
 KXDB_EXPORT void keepEntityFacts(const AcDbObjectId& entityId, const EntityFacts& facts);
 // Whether a block holds a proxy entity, kept until the host announces a change of the block or
 // of an entity in it; same protocol.

@@ -116,6 +116,56 @@ TEST_F(DatabaseTest, IdsAreNeverReusedAcrossDatabases) {
     EXPECT_NE(inThird, second);
 }
 
+// Ids of two drawings interleave in the process-wide table; each resolves to its own object for
+// as long as its drawing lives, whatever the other drawing does.
+TEST_F(DatabaseTest, IdsResolveToTheirObjectsOnlyWhileTheirDatabaseLives) {
+    AcDbDatabase kept(false, true);
+    AcDbObjectIdArray keptIds;
+    AcDbObjectIdArray goneIds;
+    {
+        AcDbDatabase gone(false, true);
+        // Enough objects that the ids spread over many stretches of the table.
+        for (int i = 0; i < 6000; ++i) {
+            keptIds.append(addRecord(kept));
+            goneIds.append(addRecord(gone));
+        }
+        for (int i = 0; i < goneIds.length(); i += 997) {
+            ASSERT_TRUE(goneIds[i].isValid());
+            EXPECT_EQ(goneIds[i].database(), &gone);
+        }
+    }
+    for (int i = 0; i < goneIds.length(); ++i) {
+        ASSERT_FALSE(goneIds[i].isValid()) << i;
+        ASSERT_EQ(goneIds[i].database(), nullptr) << i;
+    }
+    for (int i = 0; i < keptIds.length(); ++i) {
+        AcDbObject* obj = nullptr;
+        ASSERT_EQ(acdbOpenAcDbObject(obj, keptIds[i], AcDb::kForRead), Acad::eOk) << i;
+        EXPECT_EQ(obj->objectId(), keptIds[i]);
+        EXPECT_EQ(obj->database(), &kept);
+        obj->close();
+    }
+    // Values that were never handed out as ids resolve to nothing: a handle mistaken for an id,
+    // the next id to come, and negative values.
+    AcDbObjectId stray;
+    for (const Adesk::Int64 raw : {Adesk::Int64{0x2A}, keptIds.last().asOldId() + 1000000,
+                                   Adesk::Int64{-1}, Adesk::Int64{-0x100000}}) {
+        stray.setFromOldId(raw);
+        EXPECT_FALSE(stray.isValid()) << raw;
+        AcDbObject* obj = nullptr;
+        EXPECT_EQ(acdbOpenAcDbObject(obj, stray, AcDb::kForRead), Acad::eUnknownHandle) << raw;
+    }
+    // Objects erased and deleted one by one leave their neighbours resolvable.
+    for (int i = 0; i < 300; ++i) {
+        AcDbObject* obj = nullptr;
+        ASSERT_EQ(acdbOpenAcDbObject(obj, keptIds[i], AcDb::kForWrite), Acad::eOk);
+        delete obj;
+        EXPECT_FALSE(keptIds[i].isValid());
+    }
+    EXPECT_TRUE(keptIds[300].isValid());
+    EXPECT_TRUE(addRecord(kept).isValid());
+}
+
 TEST_F(DatabaseTest, AssignedHandlesAreKeptAndTheSeedStaysAboveThem) {
     AcDbDatabase db(false, true);
     auto* rec = new KxDbTestRecord();

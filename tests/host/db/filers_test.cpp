@@ -276,6 +276,117 @@ TEST(DwgMemoryFilerTest, StreamsCompareByKindAndExactValue) {
               AcString(L"int32 -5\npoint3d (1, 2, 3)\nhardOwnershipId 0x2A\nstring \"x\"\n"));
 }
 
+// A long stream of every shape of item (many more than a copy of a small object writes), with
+// text and bytes among the fixed-size items: it reads back in order, seeks anywhere, compares by
+// content (a difference deep inside, in text or in bytes, makes another stream) and its item
+// view shows what was written.
+TEST(DwgMemoryFilerTest, LongStreamsRoundTripCompareAndDescribeTheirItems) {
+    constexpr int kRecords = 700;
+    auto fill = [](DwgMemoryFiler& f, int changedText, int changedBytes) {
+        for (int i = 0; i < kRecords; ++i) {
+            f.writeInt32(i);
+            f.writeString(std::wstring(static_cast<size_t>(i % 7), L'a' + (i % 26)) +
+                          (i == changedText ? L"!" : L""));
+            f.writePoint3d(AcGePoint3d(i, -i, 0.5 * i));
+            unsigned char raw[3] = {static_cast<unsigned char>(i), 7,
+                                    static_cast<unsigned char>(i == changedBytes ? 1 : 0)};
+            f.writeBytes(raw, sizeof(raw));
+            f.writeSoftPointerId(idOf(0x100000 + i));
+        }
+    };
+    DwgMemoryFiler filer;
+    fill(filer, -1, -1);
+    ASSERT_EQ(filer.itemCount(), 5 * kRecords);
+    for (int i = 0; i < kRecords; ++i) {
+        Adesk::Int32 n = -1;
+        AcString text;
+        AcGePoint3d p;
+        unsigned char raw[3] = {};
+        AcDbSoftPointerId id;
+        ASSERT_EQ(filer.readInt32(&n), Acad::eOk) << i;
+        ASSERT_EQ(filer.readString(text), Acad::eOk) << i;
+        ASSERT_EQ(filer.readPoint3d(&p), Acad::eOk) << i;
+        ASSERT_EQ(filer.readBytes(raw, sizeof(raw)), Acad::eOk) << i;
+        ASSERT_EQ(filer.readSoftPointerId(&id), Acad::eOk) << i;
+        EXPECT_EQ(n, i);
+        EXPECT_EQ(text, AcString(std::wstring(static_cast<size_t>(i % 7), L'a' + (i % 26))));
+        EXPECT_EQ(p, AcGePoint3d(i, -i, 0.5 * i));
+        EXPECT_EQ(raw[0], static_cast<unsigned char>(i));
+        EXPECT_EQ(id, idOf(0x100000 + i));
+    }
+
+    // Any item can be reached again, and reading it as another kind still fails there.
+    ASSERT_EQ(filer.seek(5 * 613 + 1, AcDb::kSeekFromStart), Acad::eOk);
+    AcString text;
+    EXPECT_EQ(filer.readString(text), Acad::eOk);
+    EXPECT_EQ(text, AcString(std::wstring(613 % 7, L'a' + (613 % 26))));
+    ASSERT_EQ(filer.seek(-4, AcDb::kSeekFromEnd), Acad::eOk);
+    Adesk::Int32 wrong = 0;
+    EXPECT_EQ(filer.readInt32(&wrong), Acad::eFilerError);
+    EXPECT_EQ(filer.tell(), 5 * kRecords - 4);
+
+    DwgMemoryFiler same;
+    fill(same, -1, -1);
+    DwgMemoryFiler otherText;
+    fill(otherText, kRecords - 3, -1);
+    DwgMemoryFiler otherBytes;
+    fill(otherBytes, -1, kRecords - 2);
+    EXPECT_TRUE(filer.sameItems(same));
+    EXPECT_FALSE(filer.sameItems(otherText));
+    EXPECT_FALSE(filer.sameItems(otherBytes));
+    EXPECT_EQ(filer.describe(), same.describe());
+    EXPECT_NE(filer.describe(), otherText.describe());
+
+    // The item view holds the same values the reads gave, in order.
+    const std::vector<DwgMemoryFiler::Item>& items = filer.items();
+    ASSERT_EQ(items.size(), static_cast<size_t>(5 * kRecords));
+    const DwgMemoryFiler::Item& last = items[5 * (kRecords - 1) + 1];
+    EXPECT_EQ(last.kind, Kind::kString);
+    EXPECT_EQ(last.text, std::wstring((kRecords - 1) % 7, L'a' + ((kRecords - 1) % 26)));
+    const DwgMemoryFiler::Item& bytes = items[5 * 300 + 3];
+    EXPECT_EQ(bytes.kind, Kind::kBytes);
+    EXPECT_EQ(bytes.bytes, (std::vector<unsigned char>{static_cast<unsigned char>(300), 7, 0}));
+    EXPECT_EQ(items[5 * 300 + 2].v[2], 150.0);
+    EXPECT_FALSE(items == otherText.items());
+
+    // A copy of the stream is a stream of its own (with the status the failed read left).
+    DwgMemoryFiler copy(filer);
+    EXPECT_TRUE(copy.sameItems(filer));
+    EXPECT_EQ(copy.filerStatus(), Acad::eFilerError);
+    copy.resetFilerStatus();
+    copy.rewind();
+    Adesk::Int32 first = -1;
+    EXPECT_EQ(copy.readInt32(&first), Acad::eOk);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(filer.filerStatus(), Acad::eFilerError);
+    EXPECT_EQ(filer.tell(), 5 * kRecords - 4);
+}
+
+// The item view follows the stream: it shows items written after it was last asked for, and an
+// emptied stream shows none.
+TEST(DwgMemoryFilerTest, TheItemViewFollowsWritesAndClear) {
+    DwgMemoryFiler filer;
+    EXPECT_TRUE(filer.items().empty());
+    filer.writeString(L"one");
+    ASSERT_EQ(filer.items().size(), 1u);
+    EXPECT_EQ(filer.items()[0].text, L"one");
+    const unsigned char raw[2] = {1, 2};
+    filer.writeBinaryChunk(reinterpret_cast<const char*>(raw), sizeof(raw));
+    ASSERT_EQ(filer.items().size(), 2u);
+    EXPECT_EQ(filer.items()[1].kind, Kind::kBinaryChunk);
+    EXPECT_EQ(filer.items()[1].bytes, (std::vector<unsigned char>{1, 2}));
+    filer.clear();
+    EXPECT_TRUE(filer.items().empty());
+    filer.writeString(L"two");
+    ASSERT_EQ(filer.items().size(), 1u);
+    EXPECT_EQ(filer.items()[0].text, L"two");
+    // Reads after the failure status is set do not write; the view stays as it was.
+    Adesk::Int8 v = 0;
+    EXPECT_EQ(filer.readInt8(&v), Acad::eFilerError);
+    EXPECT_EQ(filer.writeString(L"ignored"), Acad::eFilerError);
+    EXPECT_EQ(filer.items().size(), 1u);
+}
+
 // ---- DWG failure paths ----
 
 TEST(DwgMemoryFilerTest, ReadingPastTheEndFailsAndTheFailureSticks) {

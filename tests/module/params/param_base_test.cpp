@@ -546,6 +546,22 @@ TEST_F(ParamBaseTest, HistoryIsWantedWhenActionsOverlap) {
         {"disjoint sets", {{Kind::kRotate, {0}, false}, {Kind::kArray, {1}, false}}, false},
         {"one action naming an object twice", {{Kind::kRotate, {0, 0}, false}}, false},
         {"an action with a list of its own", {{Kind::kPolarStretch, {}, true}}, true},
+        {"a rotate naming an object twice and a move on it",
+         {{Kind::kRotate, {0, 0}, false}, {Kind::kMoveLike, {0}, false}},
+         true},
+        {"three actions, only the last two overlapping",
+         {{Kind::kRotate, {0}, false},
+          {Kind::kMoveLike, {1}, false},
+          {Kind::kScale, {2, 1}, false}},
+         true},
+        {"three moves over the same objects",
+         {{Kind::kMoveLike, {0, 1}, false},
+          {Kind::kMoveLike, {1, 0}, false},
+          {Kind::kMoveLike, {0}, false}},
+         false},
+        {"a list of its own after a plain action",
+         {{Kind::kRotate, {0}, false}, {Kind::kPolarStretch, {}, true}},
+         true},
     };
     for (const Case& c : cases) {
         auto* graph = new KxDbTagEvalGraph();

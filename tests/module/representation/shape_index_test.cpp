@@ -362,6 +362,29 @@ TEST_F(ShapeIndexTest, TheIndexGoesWithItsDatabaseAndWithTheModule) {
     delete plain.db;
 }
 
+// Facts read of a definition entity are kept only for entities the representation asked about,
+// and only until the host says the entity changed or went.
+TEST_F(ShapeIndexTest, EntityFactsAreKeptUntilTheEntityChanges) {
+    ASSERT_EQ(moveEntity(refs[0], line, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    ASSERT_EQ(moveEntity(refs[1], line, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    ASSERT_TRUE(kxshare::isIndexed(db));
+    EXPECT_TRUE(kxshare::hasEntityFacts(line));
+    kxshare::EntityFacts facts;
+    ASSERT_TRUE(kxshare::cachedEntityFacts(line, facts));
+    EXPECT_EQ(facts.owner, defId);
+    EXPECT_EQ(facts.index, indexOf(line));
+    EXPECT_FALSE(kxshare::hasEntityFacts(circle)) << "never asked about";
+    EXPECT_FALSE(kxshare::hasEntityFacts(defId)) << "a block is no entity";
+    EXPECT_FALSE(kxshare::hasEntityFacts(AcDbObjectId()));
+
+    moveByHost(line, AcGeVector3d(1, 0, 0));
+    EXPECT_FALSE(kxshare::hasEntityFacts(line)) << "changed by the host";
+    ASSERT_EQ(moveEntity(refs[2], line, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    EXPECT_TRUE(kxshare::hasEntityFacts(line)) << "read again";
+    setErased(line, true);
+    EXPECT_FALSE(kxshare::hasEntityFacts(line)) << "erased";
+}
+
 TEST_F(ShapeIndexTest, RefusesWhatItCannotLookInto) {
     kxshare::BlockShape shape;
     AcDbObjectIdArray found;
