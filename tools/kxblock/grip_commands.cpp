@@ -31,7 +31,7 @@ std::string gripKind(const ACHAR* dxfName) {
     return name.empty() ? "grip" : name;
 }
 
-// The node class of each dynamic grip node of the reference, by node id.
+// The kind of one grip node of the reference's graph.
 std::string kindOfNode(const AcDbObjectId& refId, KxNodeId node) {
     Opened<AcDbBlockReference> ref(refId, AcDb::kForRead);
     if (ref.get() == nullptr) {
@@ -57,6 +57,8 @@ nlohmann::json gripRows(kxhost::GripEditor& editor, const AcDbObjectId& refId) {
         }
         nlohmann::json row;
         row["index"] = i;
+        // A block reference's grip records carry either the host's own markers or the plug-in's
+        // application data; both are run-time objects, so the class check is safe.
         const int own = kxhost::HostGripAppData::indexOf(grip->appData());
         const auto* data =
             own >= 0
