@@ -107,17 +107,7 @@ Adesk::Int64 newRawId() {
     return g_nextId++;
 }
 
-// Calls `fn` for each reactor of a snapshot that is still attached when its turn comes, so a
-// reactor may detach itself or another one during the notification.
-template <class R, class Fn>
-void forEachAttached(const std::vector<R*>& live, Fn fn) {
-    const std::vector<R*> snapshot = live;
-    for (R* r : snapshot) {
-        if (std::find(live.begin(), live.end(), r) != live.end()) {
-            fn(r);
-        }
-    }
-}
+using kxhost::detail::forEachAttached;
 
 // Persistent reactors notify other objects, which may modify objects in turn; a cycle of such
 // reactors must not recurse without end.

@@ -3,6 +3,7 @@
 // this header.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,35 @@ void forgetObject(AcDbObject* obj);
 void announceModified(AcDbObject* obj);
 void announceErased(AcDbObject* obj, bool erasing);
 void announceAppended(AcDbObject* obj);
+
+// Calls `fn` for each reactor of a snapshot of `live` taken on entry that is still attached when
+// its turn comes, so a reactor may attach or detach itself or another one during the
+// notification: one attached meanwhile waits for the next notification, one detached meanwhile
+// is not called. The snapshot of the usual few reactors stays on the stack: notifications are
+// sent for every modified object, and a heap copy each time was a measurable part of an edit.
+template <class R, class Fn>
+void forEachAttached(const std::vector<R*>& live, Fn fn) {
+    const size_t count = live.size();
+    if (count == 0) {
+        return;
+    }
+    constexpr size_t kInline = 8;
+    R* inlineCopy[kInline];
+    std::vector<R*> heapCopy;
+    R* const* snapshot = inlineCopy;
+    if (count <= kInline) {
+        std::copy(live.begin(), live.end(), inlineCopy);
+    } else {
+        heapCopy = live;
+        snapshot = heapCopy.data();
+    }
+    for (size_t i = 0; i < count; ++i) {
+        R* r = snapshot[i];
+        if (std::find(live.begin(), live.end(), r) != live.end()) {
+            fn(r);
+        }
+    }
+}
 
 // Items of result-buffer chains in binary filing: the group code as a 16-bit integer, then the
 // value as the kind of the code (see acdbGroupCodeToType); ids by their id kind, handles as

@@ -134,12 +134,8 @@ Acad::ErrorStatus AcDbObject::close() {
     if (st->db != nullptr && st->opens.empty()) {
         st->newObject = false;
         const AcDbObjectId id = st->id;
-        const std::vector<AcDbObjectReactor*> snapshot = st->reactors;
-        for (AcDbObjectReactor* r : snapshot) {
-            if (std::find(st->reactors.begin(), st->reactors.end(), r) != st->reactors.end()) {
-                r->objectClosed(id);
-            }
-        }
+        kxhost::detail::forEachAttached(st->reactors,
+                                        [&](AcDbObjectReactor* r) { r->objectClosed(id); });
     }
     return Acad::eOk;
 }
@@ -268,12 +264,8 @@ void AcDbObject::assertWriteEnabled(bool autoUndo, bool recordModified) {
     st->pendingModified = true;
     if (!st->openedForModifySent) {
         st->openedForModifySent = true;
-        const std::vector<AcDbObjectReactor*> snapshot = st->reactors;
-        for (AcDbObjectReactor* r : snapshot) {
-            if (std::find(st->reactors.begin(), st->reactors.end(), r) != st->reactors.end()) {
-                r->openedForModify(this);
-            }
-        }
+        kxhost::detail::forEachAttached(st->reactors,
+                                        [&](AcDbObjectReactor* r) { r->openedForModify(this); });
     }
 }
 

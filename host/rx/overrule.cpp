@@ -17,13 +17,18 @@ OverruleTable& table() {
     return t;
 }
 
-// The object's chain: overrules of its class first, then those of each ancestor.
-std::vector<AcRxOverrule*> chainOf(const AcRxObject* subject, const AcRxClass* kind) {
-    std::vector<AcRxOverrule*> out;
+// Walks the object's chain: overrules of its class first, then those of each ancestor, calling
+// `visit` for each that applies until it answers true. Dispatch asks for the chain on every
+// overruled call, so it is walked in place rather than gathered into a list each time.
+template <class Visit>
+void walkChain(const AcRxObject* subject, const AcRxClass* kind, Visit visit) {
     if (subject == nullptr) {
-        return out;
+        return;
     }
     const OverruleTable& t = table();
+    if (t.chains.empty()) {
+        return;
+    }
     int depth = 0;
     for (const AcRxClass* c = subject->isA(); c != nullptr && depth < 256;
          c = c->myParent(), ++depth) {
@@ -32,12 +37,11 @@ std::vector<AcRxOverrule*> chainOf(const AcRxObject* subject, const AcRxClass* k
             continue;
         }
         for (AcRxOverrule* o : it->second) {
-            if (o->isKindOf(kind) && o->isApplicable(subject)) {
-                out.push_back(o);
+            if (o->isKindOf(kind) && o->isApplicable(subject) && visit(o)) {
+                return;
             }
         }
     }
-    return out;
 }
 }  // namespace
 
@@ -100,8 +104,12 @@ AcRxOverrule* firstOverrule(const AcRxObject* subject, const AcRxClass* overrule
     if (!table().overruling) {
         return nullptr;
     }
-    const auto chain = chainOf(subject, overruleKind);
-    return chain.empty() ? nullptr : chain.front();
+    AcRxOverrule* first = nullptr;
+    walkChain(subject, overruleKind, [&](AcRxOverrule* o) {
+        first = o;
+        return true;
+    });
+    return first;
 }
 
 AcRxOverrule* nextOverrule(const AcRxObject* subject, const AcRxClass* overruleKind,
@@ -109,12 +117,18 @@ AcRxOverrule* nextOverrule(const AcRxObject* subject, const AcRxClass* overruleK
     if (!table().overruling) {
         return nullptr;
     }
-    const auto chain = chainOf(subject, overruleKind);
-    auto pos = std::find(chain.begin(), chain.end(), current);
-    if (pos == chain.end() || ++pos == chain.end()) {
-        return nullptr;
-    }
-    return *pos;
+    // The one after the first place `current` takes in the chain.
+    AcRxOverrule* next = nullptr;
+    bool passed = false;
+    walkChain(subject, overruleKind, [&](AcRxOverrule* o) {
+        if (passed) {
+            next = o;
+            return true;
+        }
+        passed = o == current;
+        return false;
+    });
+    return next;
 }
 
 int overruleCount(const AcRxClass* cls) {

@@ -60,6 +60,9 @@ Acad::ErrorStatus transformEntities(const AcGeMatrix3d& xform, const AcDbObjectI
     const bool annotative = isAnnotative(ref);
     // One list for all the ids: it is cleared by every lookup and keeps its storage.
     KxDbTagEntityList objects;
+    // Transforming entities of the representation does not add attributes to the reference.
+    const bool withAttributes = kxaction::carriesAttributes(ref);
+    const AcRxClass* plainClass = nullptr;
     for (int i = 0; i < ids.length(); ++i) {
         if (!ids[i].isValid()) {
             continue;
@@ -71,9 +74,15 @@ Acad::ErrorStatus transformEntities(const AcGeMatrix3d& xform, const AcDbObjectI
             }
             continue;
         }
-        kxaction::appendConstantAttributes(ids[i], ref, objects);
+        if (withAttributes) {
+            kxaction::appendConstantAttributes(ids[i], ref, objects);
+        }
         for (AcDbEntity* entity : objects) {
-            if (AcDbAttribute* att = AcDbAttribute::cast(entity)) {
+            // Most entities are of one or two plain classes: a class known to be neither kind
+            // of attribute skips both class walks.
+            if (entity->isA() == plainClass) {
+                entity->transformBy(xform);
+            } else if (AcDbAttribute* att = AcDbAttribute::cast(entity)) {
                 if (followsAction(att)) {
                     att->transformBy(worldXform);
                     if (annotative) {
@@ -85,6 +94,7 @@ Acad::ErrorStatus transformEntities(const AcGeMatrix3d& xform, const AcDbObjectI
                     def->transformBy(xform);
                 }
             } else {
+                plainClass = entity->isA();
                 entity->transformBy(xform);
             }
             entity->close();
@@ -172,6 +182,17 @@ double normalizeAngle(double angle) {
         r -= kTwoPi;
     }
     return r;
+}
+
+bool carriesAttributes(const AcDbBlockReference* ref) {
+    AcDbObjectIterator* it = ref->attributeIterator();
+    if (it == nullptr) {
+        return false;
+    }
+    it->start();
+    const bool any = !it->done();
+    delete it;
+    return any;
 }
 
 void appendConstantAttributes(const AcDbObjectId& definitionId, const AcDbBlockReference* ref,

@@ -38,4 +38,7 @@ KXDB_EXPORT double normalizeAngle(double angle);
 // them), so that they follow an action like locked ones.
 void appendConstantAttributes(const AcDbObjectId& definitionId, const AcDbBlockReference* ref,
                               std::vector<AcDbEntity*>& objects);
+// Whether the reference has attributes at all: when it has none, appendConstantAttributes has
+// nothing to append for any entity, and a loop over many entities asks this once instead.
+bool carriesAttributes(const AcDbBlockReference* ref);
 }  // namespace kxaction

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -108,6 +109,10 @@ Acad::ErrorStatus readIndices(AcDbDwgFiler* filer, AcDbIntArray& indices) {
         return es;
     if (count > kMaxIndexCount)
         return Acad::eInvalidInput;
+    // Room for the usual few at once (the record is read at every copy of the graph); a long
+    // list claimed by a damaged record still grows only as far as items are really there.
+    if (indices.isEmpty())
+        indices = AcDbIntArray(static_cast<int>(std::min<Adesk::UInt32>(count, 16)));
     for (Adesk::UInt32 i = 0; i < count; ++i) {
         Adesk::UInt32 index = 0;
         if ((es = filer->readUInt32(&index)) != Acad::eOk)
@@ -263,12 +268,19 @@ Acad::ErrorStatus KxDbImpTagStretchAction::refreshStretchPoints() {
 }
 
 Acad::ErrorStatus KxDbImpTagStretchAction::rebuildStretchPoints() {
-    m_entityPoints.clear();
+    m_entityPoints.reset();
     m_elementPoints.clear();
     const KxStretchFrame frame(m_frame);
     if (!frame.isActive())
         return Acad::eOk;
     const AcDbObjectIdArray selection = selectionSet();
+    std::vector<EntityPoints::value_type> entities;
+    // The entries found so far are kept also when a failure ends the rebuild.
+    auto keep = [this, &entities]() {
+        EntityPoints points;
+        points.assign(std::move(entities));
+        setEntityPoints(std::move(points));
+    };
     for (int i = 0; i < selection.length(); ++i) {
         OpenedObject opened;
         if (acdbOpenObject(opened.ref(), selection[i], AcDb::kForRead) != Acad::eOk ||
@@ -278,18 +290,22 @@ Acad::ErrorStatus KxDbImpTagStretchAction::rebuildStretchPoints() {
         AcGePoint3dArray points;
         if (AcDbEntity* entity = AcDbEntity::cast(obj)) {
             const Acad::ErrorStatus es = entity->getStretchPoints(points);
-            if (es != Acad::eOk)
+            if (es != Acad::eOk) {
+                keep();
                 return es;
+            }
             const AcDbIntArray inside = frame.insideIndices(points);
             if (!inside.isEmpty())
-                m_entityPoints[selection[i]] = inside;
+                entities.emplace_back(selection[i], inside);
             continue;
         }
         KxDbTagElement* element = nullptr;
         if (KxDbBlockTag* param = KxDbBlockTag::cast(obj)) {
             const Acad::ErrorStatus es = param->getGripPoints(points);
-            if (es != Acad::eOk)
+            if (es != Acad::eOk) {
+                keep();
                 return es;
+            }
             element = param;
         } else if (KxDbTagActionWithBasePt* action = KxDbTagActionWithBasePt::cast(obj)) {
             if (action->getGripPoints(points) != Acad::eOk)
@@ -302,6 +318,7 @@ Acad::ErrorStatus KxDbImpTagStretchAction::rebuildStretchPoints() {
         if (!inside.isEmpty())
             m_elementPoints[element->getNodeId()] = inside;
     }
+    keep();
     return Acad::eOk;
 }
 
@@ -355,17 +372,11 @@ Acad::ErrorStatus KxDbImpTagStretchAction::evaluate(KxDbTagEvalContext* context)
     const AcGeMatrix3d move = AcGeMatrix3d::translation(v);
 
     // Objects without points in the frame move whole (and the accepted dependents with them).
-    // The stretched ids, in the map's (ascending) order, are searched as one array: a search
-    // per selected object through the map's nodes costs more than the rest of the step for a
-    // large selection.
-    std::vector<AcDbObjectId> stretched;
-    stretched.reserve(m_entityPoints.size());
-    for (const auto& entry : m_entityPoints)
-        stretched.push_back(entry.first);
+    // The stretched entries are sorted by id: one binary search per selected object.
     AcDbObjectIdArray whole;
     const AcDbObjectIdArray selection = selectionSet();
     for (int i = 0; i < selection.length(); ++i)
-        if (!std::binary_search(stretched.begin(), stretched.end(), selection[i]))
+        if (!entityStretchPoints().contains(selection[i]))
             whole.append(selection[i]);
     kxaction::transformSelection(*this, move, whole, context);
 
@@ -388,7 +399,9 @@ Acad::ErrorStatus KxDbImpTagStretchAction::stretchEntities(const AcGeVector3d& v
     vw.transformBy(ref->blockTransform());
     const bool moves = !v.isZeroLength();
     const bool movesWorld = !vw.isZeroLength();
-    if (m_entityPoints.empty())
+    // Held for the loop: whatever replaces the entries meanwhile, these stay alive.
+    const std::shared_ptr<const EntityPoints> held = m_entityPoints;
+    if (held == nullptr || held->empty())
         return Acad::eOk;
     // Nothing below changes the context's pairs: the representation is looked up once.
     KxDbTagEvalContextPair repPair(KX_EVAL_KEY_REPRESENTATION, nullptr);
@@ -399,19 +412,28 @@ Acad::ErrorStatus KxDbImpTagStretchAction::stretchEntities(const AcGeVector3d& v
     // for the stretch points of each entity.
     KxDbTagEntityList objects;
     AcGePoint3dArray points;
+    // Stretching entities of the representation does not add attributes to the reference.
+    const bool withAttributes = kxaction::carriesAttributes(ref);
+    const AcRxClass* plainClass = nullptr;
 
-    for (const auto& entry : m_entityPoints) {
+    for (const auto& entry : *held) {
         if (!entry.first.isValid())
             continue;
         if (rep == nullptr)
             return Acad::eNullObjectPointer;
         if (rep->getObjectsForDefinitionEntity(entry.first, AcDb::kForWrite, objects) != Acad::eOk)
             continue;
-        kxaction::appendConstantAttributes(entry.first, ref, objects);
+        if (withAttributes)
+            kxaction::appendConstantAttributes(entry.first, ref, objects);
         Acad::ErrorStatus failure = Acad::eOk;
         for (AcDbEntity* entity : objects) {
             if (failure == Acad::eOk) {
-                AcDbAttribute* attribute = AcDbAttribute::cast(entity);
+                // A class already seen not to be an attribute is not walked again.
+                const AcRxClass* cls = entity->isA();
+                AcDbAttribute* attribute =
+                    cls == plainClass ? nullptr : AcDbAttribute::cast(entity);
+                if (attribute == nullptr)
+                    plainClass = cls;
                 const bool free = attribute != nullptr && !attribute->isConstant() &&
                                   !attribute->lockPositionInBlock();
                 const bool go = attribute != nullptr ? movesWorld : moves;
@@ -487,6 +509,22 @@ Acad::ErrorStatus KxDbImpTagStretchAction::setInstanceData(const resbuf*& cursor
 // ---------------------------------------------------------------------------------------------
 // Filing
 
+Acad::ErrorStatus KxDbImpTagStretchAction::copyFrom(const AcRxObject* other) {
+    Acad::ErrorStatus es = Base::copyFrom(other);
+    if (es != Acad::eOk)
+        return es;
+    const KxDbTagStretchAction* source = KxDbTagStretchAction::cast(other);
+    const KxDbImpTagStretchAction* from =
+        source != nullptr ? kxImpOf<KxDbImpTagStretchAction>(source) : nullptr;
+    if (from == nullptr)
+        return Acad::eWrongObjectType;
+    if (from != this) {
+        assertWriteEnabled();
+        m_entityPoints = from->m_entityPoints;
+    }
+    return Acad::eOk;
+}
+
 Acad::ErrorStatus KxDbImpTagStretchAction::dwgOutFields(AcDbDwgFiler* filer) const {
     Acad::ErrorStatus es = Base::dwgOutFields(filer);
     if (es != Acad::eOk)
@@ -498,8 +536,12 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dwgOutFields(AcDbDwgFiler* filer) con
     filer->writeUInt32(static_cast<Adesk::UInt32>(m_frame.length()));
     for (int i = 0; i < m_frame.length(); ++i)
         filer->writePoint2d(m_frame[i]);
-    filer->writeUInt32(static_cast<Adesk::UInt32>(m_entityPoints.size()));
-    for (const auto& entry : m_entityPoints) {
+    // A copy filer's reader is a copy of this action: it shares the entries (copyFrom).
+    static const EntityPoints kNone;
+    const EntityPoints& entityPoints =
+        filer->filerType() == AcDb::kCopyFiler ? kNone : entityStretchPoints();
+    filer->writeUInt32(static_cast<Adesk::UInt32>(entityPoints.size()));
+    for (const auto& entry : entityPoints) {
         filer->writeSoftPointerId(AcDbSoftPointerId(entry.first));
         writeIndices(filer, entry.second);
     }
@@ -550,6 +592,7 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dwgInFields(AcDbDwgFiler* filer) {
     if (count > kMaxFilerCount)
         return Acad::eInvalidInput;
     const bool softIds = isReadVersionAfter(kSoftIdMaint);
+    std::vector<EntityPoints::value_type> entries;
     for (Adesk::UInt32 i = 0; i < count; ++i) {
         AcDbObjectId id;
         if (softIds) {
@@ -564,12 +607,12 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dwgInFields(AcDbDwgFiler* filer) {
         AcDbIntArray indices;
         if (es != Acad::eOk || (es = readIndices(filer, indices)) != Acad::eOk)
             return es;
-        // The entries were written in map order: the end is the place of each (a repeated id in
-        // a damaged record still ends with its last indices).
+        // Gathered first and sorted once: a damaged record out of order must not cost an
+        // insertion in the middle per entry (a repeated id still ends with its last indices).
         if (!id.isNull())
-            entityPoints.emplace_hint(entityPoints.end(), id, AcDbIntArray())->second =
-                std::move(indices);
+            entries.emplace_back(id, std::move(indices));
     }
+    entityPoints.assign(std::move(entries));
 
     if (isReadVersionAfter(kElementMapMaint)) {
         if ((es = filer->readUInt32(&count)) != Acad::eOk)
@@ -595,7 +638,7 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dwgInFields(AcDbDwgFiler* filer) {
     m_sourceX = sourceX;
     m_sourceY = sourceY;
     m_frame = frame;
-    m_entityPoints.swap(entityPoints);
+    setEntityPoints(std::move(entityPoints));
     m_elementPoints.swap(elementPoints);
     m_multiplier = multiplier;
     m_angleOffset = angleOffset;
@@ -615,8 +658,9 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dxfOutFields(AcDbDxfFiler* filer) con
     filer->writeInt16(kFrameCountCode, static_cast<Adesk::Int16>(m_frame.length()));
     for (int i = 0; i < m_frame.length(); ++i)
         filer->writePoint2d(kFramePointCode, m_frame[i]);
-    filer->writeInt16(kEntityCountCode, static_cast<Adesk::Int16>(m_entityPoints.size()));
-    for (const auto& entry : m_entityPoints) {
+    const EntityPoints& entityPoints = entityStretchPoints();
+    filer->writeInt16(kEntityCountCode, static_cast<Adesk::Int16>(entityPoints.size()));
+    for (const auto& entry : entityPoints) {
         filer->writeObjectId(kEntitySoftIdCode, entry.first);
         filer->writeInt16(kEntityIndexCountCode, static_cast<Adesk::Int16>(entry.second.length()));
         for (int i = 0; i < entry.second.length(); ++i)
@@ -647,6 +691,7 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dxfInFields(AcDbDxfFiler* filer) {
     KxActionInput sourceY;
     AcGePoint2dArray frame;
     EntityPoints entityPoints;
+    std::vector<EntityPoints::value_type> entries;
     ElementPoints elementPoints;
     double multiplier = 1.0;
     double angleOffset = 0.0;
@@ -712,6 +757,7 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dxfInFields(AcDbDxfFiler* filer) {
                 if (count < 0)
                     return Acad::eBadDxfSequence;
                 entityPoints.clear();
+                entries.clear();
                 for (int i = 0; i < count; ++i) {
                     if ((es = readExpected(filer, entityIdCode, rb)) != Acad::eOk)
                         return es;
@@ -720,8 +766,10 @@ Acad::ErrorStatus KxDbImpTagStretchAction::dxfInFields(AcDbDxfFiler* filer) {
                     AcDbIntArray indices;
                     if ((es = readDxfIndices(filer, kEntityIndexCountCode, indices)) != Acad::eOk)
                         return es;
-                    entityPoints[id] = indices;
+                    entries.emplace_back(id, std::move(indices));
                 }
+                // Sorted once (see dwgInFields); a repeated id leaves fewer entries than claimed.
+                entityPoints.assign(std::move(entries));
                 if (entityPoints.size() < static_cast<size_t>(count))
                     return Acad::eBadDxfSequence;
                 break;
@@ -761,7 +809,7 @@ done:
     m_sourceX = sourceX;
     m_sourceY = sourceY;
     m_frame = frame;
-    m_entityPoints.swap(entityPoints);
+    setEntityPoints(std::move(entityPoints));
     m_elementPoints.swap(elementPoints);
     m_multiplier = multiplier;
     m_angleOffset = angleOffset;

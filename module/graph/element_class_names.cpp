@@ -1,5 +1,6 @@
 #include "module/graph/element_class_names.h"
 
+#include <array>
 #include <cmath>
 #include <cwchar>
 
@@ -61,9 +62,22 @@ const ACHAR* kxDrawingClassName(const ACHAR* moduleClassName) {
     if (moduleClassName == nullptr) {
         return nullptr;
     }
-    for (const ClassNamePair& pair : kClassNames) {
-        if (acCompareNoCase(pair.moduleName, moduleClassName) == 0) {
-            return pair.drawingName;
+    // Every element asks this whenever its instance data is written or read, which is at every
+    // step of a drag; the names share their first letters, so only names of the same length
+    // (which equal names without regard to case have) are compared.
+    constexpr size_t kCount = sizeof(kClassNames) / sizeof(kClassNames[0]);
+    static const std::array<size_t, kCount> kLengths = [] {
+        std::array<size_t, kCount> lengths{};
+        for (size_t i = 0; i < kCount; ++i) {
+            lengths[i] = std::wcslen(kClassNames[i].moduleName);
+        }
+        return lengths;
+    }();
+    const size_t length = std::wcslen(moduleClassName);
+    for (size_t i = 0; i < kCount; ++i) {
+        if (kLengths[i] == length &&
+            acCompareNoCase(kClassNames[i].moduleName, moduleClassName) == 0) {
+            return kClassNames[i].drawingName;
         }
     }
     return nullptr;

@@ -102,9 +102,12 @@ int connectionIndex(const ACHAR* name) {
     if (name == nullptr) {
         return -1;
     }
-    const AcString text(name);
+    // Asked for every connection at every step: the names are compared in place, and only
+    // those starting with the same letter are compared whole.
+    const ACHAR first = acFoldCase(name[0]);
     for (int i = 0; i < kConnectionCount; ++i) {
-        if (acCompareNoCase(text, AcString(kConnectionNames[i])) == 0) {
+        if (acFoldCase(kConnectionNames[i][0]) == first &&
+            acCompareNoCase(name, kConnectionNames[i]) == 0) {
             return i;
         }
     }

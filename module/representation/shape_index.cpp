@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -91,6 +92,8 @@ class DatabaseIndex : public AcDbDatabaseReactor {
     Acad::ErrorStatus build();
     // Measures the marked blocks (all but `skip`) and reads the marked references again.
     void refresh(Raw skip);
+    // Reads the marked references again; the marked blocks wait for a shape lookup.
+    void refreshReferences();
 
     void putBlock(Raw block, Raw definition, const BlockShape& shape);
     void dropBlock(Raw block);
@@ -111,8 +114,19 @@ class DatabaseIndex : public AcDbDatabaseReactor {
                                          : std::vector<Raw>();
     }
 
-    std::unordered_map<Raw, EntityFacts>& facts() { return m_facts; }
-    std::unordered_map<Raw, bool>& proxies() { return m_proxies; }
+    const std::unordered_map<Raw, EntityFacts>& facts() const { return m_facts; }
+    void keepFacts(Raw entity, const EntityFacts& facts) {
+        m_facts[entity] = facts;
+        m_factsLow = std::min(m_factsLow, entity);
+        m_factsHigh = std::max(m_factsHigh, entity);
+    }
+    const std::unordered_map<Raw, bool>& proxies() const { return m_proxies; }
+    void keepProxies(Raw block, bool hasProxies) {
+        m_proxies[block] = hasProxies;
+        if (block == m_lastOwner) {
+            m_lastOwner = 0;
+        }
+    }
 
     int blockCount() const { return static_cast<int>(m_blocks.size()); }
     int referenceCount() const { return static_cast<int>(m_blockOfRef.size()); }
@@ -133,11 +147,20 @@ class DatabaseIndex : public AcDbDatabaseReactor {
             }
             return;
         }
-        m_facts.erase(raw);
-        // A changed entity changes the shape of the block holding it.
+        // Facts are kept for definition entities only, and the entities a change moves are
+        // mostly those of representation blocks, made later: outside the range of ids with
+        // facts there is nothing to drop.
+        if (raw >= m_factsLow && raw <= m_factsHigh) {
+            m_facts.erase(raw);
+        }
+        // A changed entity changes the shape of the block holding it. A change moves many
+        // entities of one block in a row: the block marked last is not marked again.
         const Raw owner = obj->ownerId().asOldId();
-        m_dirtyBlocks.insert(owner);
-        m_proxies.erase(owner);
+        if (owner != m_lastOwner) {
+            m_dirtyBlocks.insert(owner);
+            m_proxies.erase(owner);
+            m_lastOwner = owner;
+        }
         if (AcDbBlockReference::cast(obj) != nullptr) {
             m_pendingRefs.insert(raw);
         }
@@ -154,12 +177,29 @@ class DatabaseIndex : public AcDbDatabaseReactor {
     std::unordered_set<Raw> m_pendingRefs;
     std::unordered_map<Raw, EntityFacts> m_facts;
     std::unordered_map<Raw, bool> m_proxies;
+    // The ids that may have facts lie in [m_factsLow, m_factsHigh].
+    Raw m_factsLow = std::numeric_limits<Raw>::max();
+    Raw m_factsHigh = std::numeric_limits<Raw>::min();
+    // The owner mark() marked last: it is in m_dirtyBlocks and has no entry in m_proxies until
+    // refresh() empties the marks or keepProxies() adds an entry (both reset it).
+    Raw m_lastOwner = 0;
 };
 
 // The indexes of the databases the module has looked into.
 std::map<const AcDbDatabase*, std::unique_ptr<DatabaseIndex>>& registry() {
     static std::map<const AcDbDatabase*, std::unique_ptr<DatabaseIndex>> s_registry;
     return s_registry;
+}
+
+// The index last found through an id: the facts are asked for entity after entity of one
+// drawing. Cleared whenever an index leaves the registry.
+struct LastIndex {
+    const AcDbDatabase* db = nullptr;
+    DatabaseIndex* index = nullptr;
+};
+LastIndex& lastIndex() {
+    static LastIndex s_last;
+    return s_last;
 }
 
 // Takes the index's reactor off the database and deletes the index. The host may be notifying
@@ -172,6 +212,7 @@ void retire(const AcDbDatabase* db) {
         return;
     }
     db->removeReactor(it->second.get());
+    lastIndex() = LastIndex();
     std::unique_ptr<DatabaseIndex> gone = std::move(it->second);
     reg.erase(it);
 }
@@ -318,10 +359,18 @@ void DatabaseIndex::refresh(Raw skip) {
     // Measuring or reading may mark again what cannot be read now; those wait for the next call.
     std::vector<Raw> blocks(m_dirtyBlocks.begin(), m_dirtyBlocks.end());
     m_dirtyBlocks.clear();
+    m_lastOwner = 0;
     for (Raw block : blocks) {
         if (block != skip && block != 0) {
             measureBlock(block);
         }
+    }
+    refreshReferences();
+}
+
+void DatabaseIndex::refreshReferences() {
+    if (m_pendingRefs.empty()) {
+        return;
     }
     std::vector<Raw> refs(m_pendingRefs.begin(), m_pendingRefs.end());
     m_pendingRefs.clear();
@@ -336,9 +385,11 @@ bool lessByHandle(const AcDbObjectId& a, const AcDbObjectId& b) {
 
 }  // namespace
 
-BlockShape shapeOf(const AcDbObjectId& blockId) {
+namespace {
+
+BlockShape shapeOfEntities(const AcDbObjectIdArray& ids) {
     BlockShape shape;
-    for (const AcDbObjectId& id : kxhost::blockEntityIds(blockId)) {
+    for (const AcDbObjectId& id : ids) {
         ++shape.count;
         Opened<AcDbEntity> ent;
         AcDbExtents ext;
@@ -348,6 +399,12 @@ BlockShape shapeOf(const AcDbObjectId& blockId) {
         }
     }
     return shape;
+}
+
+}  // namespace
+
+BlockShape shapeOf(const AcDbObjectId& blockId) {
+    return shapeOfEntities(kxhost::blockEntityIds(blockId));
 }
 
 bool sameShape(const BlockShape& a, const BlockShape& b) {
@@ -369,23 +426,38 @@ Acad::ErrorStatus findSameShape(AcDbDatabase* db, const AcDbObjectId& definition
     if (definitionId.isNull() || blockId.isNull()) {
         return Acad::eNullObjectId;
     }
-    shape = shapeOf(blockId);
+    const AcDbObjectIdArray entityIds = kxhost::blockEntityIds(blockId);
+    shape.count = entityIds.length();
     DatabaseIndex* index = indexFor(db);
     if (index == nullptr) {
         return Acad::eNotApplicable;
     }
     const Raw self = blockId.asOldId();
     index->refresh(self);
-    // The block just measured is indexed as it is now, when it is a representation block.
+    index->dropBlock(self);
+    Raw selfDefinition = 0;
     {
         Opened<AcDbBlockTableRecord> record;
         AcDbObjectId tagged;
         if (record.open(blockId, AcDb::kForRead) == Acad::eOk && record->isAnonymous() &&
             kxtags::readBlockTag(record.get(), tagged) == Acad::eOk && !tagged.isNull()) {
-            index->putBlock(self, tagged.asOldId(), shape);
-        } else {
-            index->dropBlock(self);
+            selfDefinition = tagged.asOldId();
         }
+    }
+    // Measuring opens every entity of the block: it is done only when another block of the same
+    // definition and count could match. Otherwise a representation block is left marked, and
+    // the first lookup of another block that needs it measures it (the asking block is the only
+    // one a lookup skips, and its entry was dropped above, so no stale extents remain).
+    if (index->bucket(definitionId.asOldId(), shape.count) == nullptr) {
+        if (selfDefinition != 0) {
+            index->markBlock(self);
+        }
+        return Acad::eOk;
+    }
+    shape = shapeOfEntities(entityIds);
+    // The block just measured is indexed as it is now, when it is a representation block.
+    if (selfDefinition != 0) {
+        index->putBlock(self, selfDefinition, shape);
     }
     const Bucket* bucket = index->bucket(definitionId.asOldId(), shape.count);
     if (bucket == nullptr) {
@@ -432,9 +504,11 @@ Acad::ErrorStatus referencesOf(AcDbDatabase* db, const AcDbObjectId& blockId,
     if (blockId.isNull()) {
         return Acad::eNullObjectId;
     }
+    // Only the references are needed here: measuring the marked blocks (which opens all their
+    // entities) is left to the next shape lookup.
     DatabaseIndex* index = indexFor(db);
     if (index != nullptr) {
-        index->refresh(0);
+        index->refreshReferences();
     }
     if (index == nullptr || index->referencesUnsure()) {
         // Some reference could not be read: only the host's own answer is sure.
@@ -472,9 +546,18 @@ DatabaseIndex* liveIndexOf(const AcDbObjectId& id) {
     if (id.isNull() || id.isErased()) {
         return nullptr;
     }
+    const AcDbDatabase* db = id.database();
+    LastIndex& last = lastIndex();
+    if (db != nullptr && db == last.db) {
+        return last.index;
+    }
     auto& reg = registry();
-    const auto it = reg.find(id.database());
-    return it != reg.end() ? it->second.get() : nullptr;
+    const auto it = reg.find(db);
+    if (it == reg.end()) {
+        return nullptr;
+    }
+    last = LastIndex{db, it->second.get()};
+    return last.index;
 }
 
 }  // namespace
@@ -499,7 +582,7 @@ bool hasEntityFacts(const AcDbObjectId& entityId) {
 
 void keepEntityFacts(const AcDbObjectId& entityId, const EntityFacts& facts) {
     if (DatabaseIndex* index = liveIndexOf(entityId)) {
-        index->facts()[entityId.asOldId()] = facts;
+        index->keepFacts(entityId.asOldId(), facts);
     }
 }
 
@@ -518,7 +601,7 @@ bool cachedHasProxyEntities(const AcDbObjectId& blockId, bool& hasProxies) {
 
 void keepHasProxyEntities(const AcDbObjectId& blockId, bool hasProxies) {
     if (DatabaseIndex* index = liveIndexOf(blockId)) {
-        index->proxies()[blockId.asOldId()] = hasProxies;
+        index->keepProxies(blockId.asOldId(), hasProxies);
     }
 }
 
@@ -545,6 +628,7 @@ void releaseAll() {
     for (auto& entry : reg) {
         entry.first->removeReactor(entry.second.get());
     }
+    lastIndex() = LastIndex();
     reg.clear();
 }
 

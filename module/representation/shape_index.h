@@ -37,8 +37,10 @@ KXDB_EXPORT BlockShape shapeOf(const AcDbObjectId& blockId);
 // Same count, and extents both empty or with corners equal within the point tolerance.
 KXDB_EXPORT bool sameShape(const BlockShape& a, const BlockShape& b);
 
-// The shape of `blockId` (measured now) and, in handle order, the other anonymous blocks tagged
-// with `definitionId` whose shape is the same, each measured again before it is returned.
+// In handle order, the other anonymous blocks tagged with `definitionId` whose shape is the same
+// as that of `blockId`, each measured again before it is returned. `shape` is the shape of
+// `blockId` measured now; when no other block of the definition has its entity count, only the
+// count is set (the extents are not measured then).
 // eNoDatabase for a null database, eNullObjectId for a null definition or block.
 KXDB_EXPORT Acad::ErrorStatus findSameShape(AcDbDatabase* db, const AcDbObjectId& definitionId,
                                             const AcDbObjectId& blockId, BlockShape& shape,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <ostream>
 #include <tuple>
 #include <vector>
@@ -394,6 +395,114 @@ TEST_F(StretchReferenceTest, StaleIndicesAndNodesFromAFileArePassedOver) {
     }
     EXPECT_EQ(linesOf(blockOf(refId)),
               sorted({{0, 0, 15, 0}, {15, 0, 15, 5}, {15, 5, 0, 5}, {0, 5, 0, 0}}));
+}
+
+// A record whose entity entries are out of order, with an id repeated: read as a sorted list
+// in which each id keeps its last indices, so the evaluation tells stretched entities from
+// those that move whole as for a record in order.
+TEST_F(StretchReferenceTest, EntriesReadOutOfOrderAreFoundAndARepeatedIdKeepsItsLast) {
+    makeDefinition(true);
+    {
+        Opened<KxDbTagStretchAction> action(stretchObject, AcDb::kForWrite);
+        ASSERT_EQ(action.status(), Acad::eOk);
+        KxDbImpTagStretchAction* s = kxImpOf<KxDbImpTagStretchAction>(action.get());
+        kxhost::DwgMemoryFiler out;
+        ASSERT_EQ(action->dwgOutFields(&out), Acad::eOk);
+        const KxDbImpTagStretchAction::EntityPoints original = s->entityStretchPoints();
+        const KxDbImpTagStretchAction::ElementPoints elements = s->elementStretchPoints();
+        const int baseItems = out.itemCount() - kxtest::stretchPartItems(*s, original, elements);
+        ASSERT_EQ(original.size(), 3u);
+        std::vector<std::pair<AcDbObjectId, AcDbIntArray>> entries(original.begin(),
+                                                                   original.end());
+        std::reverse(entries.begin(), entries.end());
+        // A stale entry of the (now) first id before its real one.
+        AcDbIntArray stale;
+        stale.append(0);
+        stale.append(1);
+        stale.append(7);
+        entries.insert(entries.begin(), std::make_pair(entries.back().first, stale));
+        kxhost::DwgMemoryFiler patched;
+        kxtest::copyItems(out, patched, baseItems);
+        kxtest::writeStretchPart(patched, *s, entries, elements);
+        patched.rewind();
+        ASSERT_EQ(action->dwgInFields(&patched), Acad::eOk);
+        const KxDbImpTagStretchAction::EntityPoints& read = s->entityStretchPoints();
+        ASSERT_EQ(read.size(), 3u);
+        auto it = original.begin();
+        for (const auto& entry : read) {
+            EXPECT_EQ(entry.first, it->first);
+            EXPECT_EQ(entry.second, it->second);
+            EXPECT_TRUE(read.contains(it->first));
+            ++it;
+        }
+        const AcDbObjectIdArray selection = action->selectionSet();
+        for (const AcDbObjectId& id : selection)
+            EXPECT_EQ(read.count(id), original.count(id));
+        EXPECT_TRUE(read.at(AcDbObjectId()).isEmpty());
+    }
+    const AcDbObjectId refId = insert(AcGePoint3d(100, 50, 0));
+    StretchWatch watch;
+    {
+        Opened<AcDbBlockReference> ref(refId, AcDb::kForWrite);
+        KxDbTagRefContext context(kxref::kDefaultKey, ref.get());
+        ASSERT_EQ(context.activateNode(linearId), Acad::eOk);
+        ASSERT_EQ(context.setPropertyAndEvaluate(L"Distance1", KxDbTagEvalVariant(15.0)),
+                  Acad::eOk);
+        EXPECT_EQ(watch.calls, 3);
+        EXPECT_EQ(watch.maxIndex, 1);
+    }
+    EXPECT_EQ(linesOf(blockOf(refId)),
+              sorted({{0, 0, 15, 0}, {15, 0, 15, 5}, {15, 5, 0, 5}, {0, 5, 0, 0}}));
+}
+
+// A copy of the action (as the graph is copied for every change of a reference) has the
+// entries of its source, and keeps them when either is given a new frame later.
+TEST_F(StretchReferenceTest, CopiesKeepTheirOwnEntries) {
+    makeDefinition(true);
+    Opened<KxDbTagStretchAction> action(stretchObject, AcDb::kForWrite);
+    ASSERT_EQ(action.status(), Acad::eOk);
+    KxDbImpTagStretchAction* s = kxImpOf<KxDbImpTagStretchAction>(action.get());
+    const KxDbImpTagStretchAction::EntityPoints before = s->entityStretchPoints();
+    ASSERT_EQ(before.size(), 3u);
+    std::unique_ptr<KxDbTagStretchAction> copy(
+        KxDbTagStretchAction::cast(static_cast<AcRxObject*>(action->clone())));
+    ASSERT_NE(copy, nullptr);
+    KxDbImpTagStretchAction* c = kxImpOf<KxDbImpTagStretchAction>(copy.get());
+    const auto same = [](const KxDbImpTagStretchAction::EntityPoints& a,
+                         const KxDbImpTagStretchAction::EntityPoints& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+    };
+    EXPECT_TRUE(same(c->entityStretchPoints(), before));
+    EXPECT_EQ(c->elementStretchPoints(), s->elementStretchPoints());
+
+    // The source's frame now holds nothing; the copy still has the old entries.
+    AcGePoint2dArray point;
+    point.append(AcGePoint2d(1000, 1000));
+    ASSERT_EQ(action->setStretchFrame(point), Acad::eOk);
+    EXPECT_TRUE(s->entityStretchPoints().empty());
+    EXPECT_TRUE(same(c->entityStretchPoints(), before));
+
+    // And the other way round: a copy of the emptied source given the old frame back.
+    std::unique_ptr<KxDbTagStretchAction> second(
+        KxDbTagStretchAction::cast(static_cast<AcRxObject*>(action->clone())));
+    ASSERT_NE(second, nullptr);
+    KxDbImpTagStretchAction* d = kxImpOf<KxDbImpTagStretchAction>(second.get());
+    EXPECT_TRUE(d->entityStretchPoints().empty());
+    ASSERT_EQ(copy->setStretchFrame(c->stretchFrame()), Acad::eOk);
+    EXPECT_TRUE(d->entityStretchPoints().empty());
+    EXPECT_TRUE(s->entityStretchPoints().empty());
+
+    // Written to a file, a copy writes its entries like the source did.
+    kxhost::DwgMemoryFiler fromSource;
+    kxhost::DwgMemoryFiler fromCopy;
+    ASSERT_EQ(action->setStretchFrame(c->stretchFrame()), Acad::eOk);
+    ASSERT_EQ(action->dwgOutFields(&fromSource), Acad::eOk);
+    std::unique_ptr<KxDbTagStretchAction> third(
+        KxDbTagStretchAction::cast(static_cast<AcRxObject*>(action->clone())));
+    ASSERT_NE(third, nullptr);
+    ASSERT_EQ(third->dwgOutFields(&fromCopy), Acad::eOk);
+    EXPECT_EQ(fromCopy.itemCount(), fromSource.itemCount());
+    EXPECT_TRUE(same(kxImpOf<KxDbImpTagStretchAction>(third.get())->entityStretchPoints(), before));
 }
 
 TEST_F(StretchReferenceTest, ANewFrameSortsTheSelectionAgain) {

@@ -77,10 +77,12 @@ inline void copyItems(const kxhost::DwgMemoryFiler& from, kxhost::DwgMemoryFiler
     }
 }
 
-// The stretch action's own part of a record: the action's settings with the given maps.
-inline void writeStretchPart(kxhost::DwgMemoryFiler& f, const KxDbImpTagStretchAction& action,
-                             const KxDbImpTagStretchAction::EntityPoints& entities,
-                             const KxDbImpTagStretchAction::ElementPoints& elements) {
+// The stretch action's own part of a record: the action's settings with the given maps (the
+// entity entries in the order of `entities`, which a damaged record need not keep sorted).
+template <class Entities>
+void writeStretchPart(kxhost::DwgMemoryFiler& f, const KxDbImpTagStretchAction& action,
+                      const Entities& entities,
+                      const KxDbImpTagStretchAction::ElementPoints& elements) {
     f.writeUInt32(action.sourceX().sourceId);
     f.writeString(action.sourceX().sourceName);
     f.writeUInt32(action.sourceY().sourceId);
@@ -109,9 +111,9 @@ inline void writeStretchPart(kxhost::DwgMemoryFiler& f, const KxDbImpTagStretchA
 }
 
 // The number of items writeStretchPart writes.
-inline int stretchPartItems(const KxDbImpTagStretchAction& action,
-                            const KxDbImpTagStretchAction::EntityPoints& entities,
-                            const KxDbImpTagStretchAction::ElementPoints& elements) {
+template <class Entities>
+int stretchPartItems(const KxDbImpTagStretchAction& action, const Entities& entities,
+                     const KxDbImpTagStretchAction::ElementPoints& elements) {
     int n = 5 + action.stretchFrame().length() + 1 + 1 + 3;
     for (const auto& entry : entities)
         n += 2 + entry.second.length();

@@ -385,6 +385,96 @@ TEST_F(ShapeIndexTest, EntityFactsAreKeptUntilTheEntityChanges) {
     EXPECT_FALSE(kxshare::hasEntityFacts(line)) << "erased";
 }
 
+// Changes of several entities of one block in a row: each drops what is kept for the block,
+// also when it was kept again between two of them; facts of one entity go only with its own
+// change.
+TEST_F(ShapeIndexTest, KeptBlockAndEntityFactsGoWithEveryChange) {
+    ASSERT_EQ(moveEntity(refs[0], line, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    ASSERT_EQ(moveEntity(refs[1], circle, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    // Facts are kept once the drawing is indexed (by the first change's end).
+    ASSERT_EQ(moveEntity(refs[2], line, AcGeVector3d(0, 1, 0)), Acad::eOk);
+    ASSERT_EQ(moveEntity(refs[2], circle, AcGeVector3d(0, 1, 0)), Acad::eOk);
+    ASSERT_TRUE(kxshare::hasEntityFacts(line));
+    ASSERT_TRUE(kxshare::hasEntityFacts(circle));
+    bool proxies = true;
+    kxshare::keepHasProxyEntities(defId, false);
+    ASSERT_TRUE(kxshare::cachedHasProxyEntities(defId, proxies));
+    EXPECT_FALSE(proxies);
+
+    moveByHost(line, AcGeVector3d(1, 0, 0));
+    EXPECT_FALSE(kxshare::cachedHasProxyEntities(defId, proxies));
+    EXPECT_FALSE(kxshare::hasEntityFacts(line));
+    EXPECT_TRUE(kxshare::hasEntityFacts(circle)) << "not changed";
+
+    kxshare::keepHasProxyEntities(defId, true);
+    moveByHost(circle, AcGeVector3d(1, 0, 0));
+    EXPECT_FALSE(kxshare::cachedHasProxyEntities(defId, proxies)) << "kept again, changed again";
+    EXPECT_FALSE(kxshare::hasEntityFacts(circle));
+    kxshare::keepHasProxyEntities(defId, true);
+    moveByHost(circle, AcGeVector3d(1, 0, 0));
+    EXPECT_FALSE(kxshare::cachedHasProxyEntities(defId, proxies)) << "the same entity again";
+
+    // A block of another definition keeps its own.
+    const AcDbObjectId first = blockOf(refs[0]);
+    kxshare::keepHasProxyEntities(first, false);
+    moveByHost(line, AcGeVector3d(1, 0, 0));
+    EXPECT_TRUE(kxshare::cachedHasProxyEntities(first, proxies));
+    moveByHost(copyOf(first, line), AcGeVector3d(1, 0, 0));
+    EXPECT_FALSE(kxshare::cachedHasProxyEntities(first, proxies));
+
+    // The drawing goes and another one comes (often where the first one was): nothing of the
+    // first drawing's index answers for it, and nothing is kept for it before it is indexed.
+    kxshare::EntityFacts facts;
+    ASSERT_TRUE(kxshare::cachedEntityFacts(circle, facts) || kxshare::hasEntityFacts(line) ||
+                kxshare::isIndexed(db));
+    delete db;
+    db = new AcDbDatabase(true, true);
+    const AcDbObjectId otherBlock = addBlock(db, L"OTHER");
+    const AcDbObjectId otherLine =
+        append(otherBlock, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+    EXPECT_FALSE(kxshare::isIndexed(db));
+    kxshare::keepEntityFacts(otherLine, facts);
+    EXPECT_FALSE(kxshare::hasEntityFacts(otherLine));
+    EXPECT_FALSE(kxshare::cachedEntityFacts(otherLine, facts));
+    kxshare::keepHasProxyEntities(otherBlock, true);
+    EXPECT_FALSE(kxshare::cachedHasProxyEntities(otherBlock, proxies));
+}
+
+// The shape handed back: the count always, the extents when another block of the definition has
+// that count (then the block is measured and compared).
+TEST_F(ShapeIndexTest, ShapesAreMeasuredWhenABlockCouldMatch) {
+    ASSERT_EQ(moveEntity(refs[0], line, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    ASSERT_EQ(moveEntity(refs[1], circle, AcGeVector3d(0, 2, 0)), Acad::eOk);
+    const AcDbObjectId first = blockOf(refs[0]);
+    const AcDbObjectId second = blockOf(refs[1]);
+    ASSERT_NE(first, second);
+    kxshare::BlockShape shape;
+    AcDbObjectIdArray found;
+    ASSERT_EQ(kxshare::findSameShape(db, defId, first, shape, found), Acad::eOk);
+    EXPECT_EQ(shape.count, 2);
+    ASSERT_FALSE(shape.extents.isEmpty());
+    EXPECT_TRUE(found.isEmpty());
+    EXPECT_TRUE(kxshare::sameShape(shape, kxshare::shapeOf(first)));
+
+    // Changed by the host into the other's shape: found, and the other way round too.
+    moveByHost(copyOf(first, line), AcGeVector3d(0, -2, 0));
+    moveByHost(copyOf(first, circle), AcGeVector3d(0, 2, 0));
+    ASSERT_EQ(kxshare::findSameShape(db, defId, first, shape, found), Acad::eOk);
+    ASSERT_EQ(found.length(), 1);
+    EXPECT_EQ(found[0], second);
+    ASSERT_EQ(kxshare::findSameShape(db, defId, second, shape, found), Acad::eOk);
+    ASSERT_EQ(found.length(), 1);
+    EXPECT_EQ(found[0], first);
+
+    // One entity fewer: no other block has that count.
+    setErased(copyOf(second, line), true);
+    ASSERT_EQ(kxshare::findSameShape(db, defId, second, shape, found), Acad::eOk);
+    EXPECT_EQ(shape.count, 1);
+    EXPECT_TRUE(found.isEmpty());
+    ASSERT_EQ(kxshare::findSameShape(db, defId, first, shape, found), Acad::eOk);
+    EXPECT_TRUE(found.isEmpty());
+}
+
 TEST_F(ShapeIndexTest, RefusesWhatItCannotLookInto) {
     kxshare::BlockShape shape;
     AcDbObjectIdArray found;
