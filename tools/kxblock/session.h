@@ -11,41 +11,13 @@
 #include "host/core/acstring.h"
 #include "host/db/database.h"
 #include "host/db/dbobject.h"
+#include "host/db/opened.h"
 
 class KxDbTagEvalVariant;
 
 namespace kxtool {
 
-// Holds an object open and closes it on every path.
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        if (m_status == Acad::eOk) {
-            m_obj = T::cast(obj);
-            if (m_obj == nullptr) {
-                obj->close();
-                m_status = Acad::eWrongObjectType;
-            }
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 // The plug-in loaded for the command's lifetime; databases must be gone before it unloads.
 class PluginSession {

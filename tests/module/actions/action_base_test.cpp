@@ -9,6 +9,7 @@
 #include "host/db/database.h"
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
+#include "host/db/opened.h"
 #include "host/entities/line.h"
 #include "module/actions/action_with_basept.h"
 #include "module/actions/move_action.h"
@@ -23,33 +24,7 @@ namespace {
 using Dwg = kxhost::DwgMemoryFiler;
 using Dxf = kxhost::DxfMemoryFiler;
 
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 // A copy of the first `count` items of an action's stream, with the item at `replaceAt` (an
 // unsigned 32-bit count) replaced by `value`.

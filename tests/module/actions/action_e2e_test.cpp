@@ -9,6 +9,7 @@
 
 #include "host/db/blocktablerecord.h"
 #include "host/db/database.h"
+#include "host/db/opened.h"
 #include "host/entities/arc.h"
 #include "host/entities/attdef.h"
 #include "host/entities/attrib.h"
@@ -26,33 +27,7 @@ namespace {
 constexpr Adesk::Int32 kNoActionBit = 0x1;
 constexpr Adesk::Int32 kIdleGripBit = 0x20;
 
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 class ActionEndToEndTest : public kxtest::ModuleTest {
   protected:

@@ -7,6 +7,7 @@
 
 #include "host/db/database.h"
 #include "host/db/dbobject.h"
+#include "host/db/opened.h"
 #include "host/ed/sysvars.h"
 #include "host/entities/blockref.h"
 #include "host/gi/recording.h"
@@ -29,33 +30,7 @@ void expectPoint(const AcGePoint3d& actual, const AcGePoint3d& expected) {
     EXPECT_NEAR(actual.z, expected.z, 1e-9);
 }
 
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 // Releases what the editor would: the records and their dimensions (our data first).
 void releaseRecords(AcDbDimDataPtrArray& records) {

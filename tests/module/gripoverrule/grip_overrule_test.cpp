@@ -6,6 +6,7 @@
 
 #include "host/db/blocktablerecord.h"
 #include "host/db/database.h"
+#include "host/db/opened.h"
 #include "host/entities/blockref.h"
 #include "host/entities/dynblockref.h"
 #include "host/entities/line.h"
@@ -23,35 +24,7 @@
 
 namespace {
 
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() { close(); }
-    void close() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-            m_obj = nullptr;
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 // Grip records as the editor holds them: it deletes them after telling the entity.
 struct Records {

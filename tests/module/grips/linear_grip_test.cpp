@@ -9,6 +9,7 @@
 #include "host/db/database.h"
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
+#include "host/db/opened.h"
 #include "module/graph/eval_context.h"
 #include "module/graph/eval_graph.h"
 #include "module/grips/grip_expr.h"
@@ -29,34 +30,7 @@ bool near(const AcGeVector3d& a, const AcGeVector3d& b) {
     return (a - b).length() < 1e-9;
 }
 
-// Holds an object opened by id and closes it.
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 class LinearGripTest : public kxtest::TestElementsTest {
   protected:

@@ -9,6 +9,7 @@
 #include "host/db/blocktable.h"
 #include "host/db/blocktablerecord.h"
 #include "host/db/database.h"
+#include "host/db/opened.h"
 #include "host/db/xrecord.h"
 #include "host/entities/blockref.h"
 #include "host/entities/line.h"
@@ -85,33 +86,7 @@ KxHistTestParam::~KxHistTestParam() = default;
 
 namespace {
 
-template <class T>
-class Opened {
-  public:
-    Opened(AcDbObjectId id, AcDb::OpenMode mode) {
-        AcDbObject* obj = nullptr;
-        m_status = acdbOpenObject(obj, id, mode);
-        m_obj = T::cast(obj);
-        if (m_status == Acad::eOk && m_obj == nullptr) {
-            obj->close();
-            m_status = Acad::eWrongObjectType;
-        }
-    }
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T* operator->() const { return m_obj; }
-    T* get() const { return m_obj; }
-    Acad::ErrorStatus status() const { return m_status; }
-
-  private:
-    T* m_obj = nullptr;
-    Acad::ErrorStatus m_status = Acad::eOk;
-};
+using kxhost::Opened;
 
 class RefContextTest : public kxtest::TestElementsTest {
   protected:
