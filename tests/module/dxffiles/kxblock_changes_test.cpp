@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "e2e/tool_run.h"
 #include "host/db/database.h"
 #include "host/db/dwgfiler.h"
 #include "host/dxf/dxf_reader.h"
@@ -24,26 +25,10 @@ namespace {
 using kxdxftest::narrow;
 using kxdxftest::Opened;
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
+using kxe2e::ToolRun;
 
 ToolRun runTool(const std::string& args) {
-    ToolRun result;
-    const std::string command = std::string(KXBLOCK_TOOL) + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    std::array<char, 4096> buf{};
-    size_t n = 0;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) {
-        result.out.append(buf.data(), n);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return kxe2e::runShell(std::string(KXBLOCK_TOOL) + " " + args + " 2>&1");
 }
 
 // Each live object of a database as its class and copy-filer items, ids replaced by the handles
