@@ -94,6 +94,13 @@ bool sameFrame(const AcGePoint2dArray& a, const AcGePoint2dArray& b) {
 
 // Indices read from a file that the entity no longer has are dropped: they would reach the
 // entity's own point arrays.
+bool allInRange(const AcDbIntArray& indices, int count) {
+    for (int i = 0; i < indices.length(); ++i)
+        if (indices[i] < 0 || indices[i] >= count)
+            return false;
+    return true;
+}
+
 AcDbIntArray indicesInRange(const AcDbIntArray& indices, int count) {
     AcDbIntArray kept;
     for (int i = 0; i < indices.length(); ++i)
@@ -373,8 +380,8 @@ Acad::ErrorStatus KxDbImpTagStretchAction::evaluate(KxDbTagEvalContext* context)
 
     // Objects without points in the frame move whole (and the accepted dependents with them).
     // The stretched entries are sorted by id: one binary search per selected object.
-    AcDbObjectIdArray whole;
     const AcDbObjectIdArray selection = selectionSet();
+    AcDbObjectIdArray whole(selection.length());
     for (int i = 0; i < selection.length(); ++i)
         if (!entityStretchPoints().contains(selection[i]))
             whole.append(selection[i]);
@@ -440,10 +447,17 @@ Acad::ErrorStatus KxDbImpTagStretchAction::stretchEntities(const AcGeVector3d& v
                 if (!free && go && !entry.second.isEmpty()) {
                     points.setLogicalLength(0);
                     if (entity->getStretchPoints(points) == Acad::eOk) {
-                        const AcDbIntArray indices = indicesInRange(entry.second, points.length());
-                        if (!indices.isEmpty())
-                            failure =
-                                entity->moveStretchPointsAt(indices, attribute != nullptr ? vw : v);
+                        // The recorded indices are nearly always all in range: they are then
+                        // passed as they are rather than copied for every entity.
+                        const AcGeVector3d& offset = attribute != nullptr ? vw : v;
+                        if (allInRange(entry.second, points.length())) {
+                            failure = entity->moveStretchPointsAt(entry.second, offset);
+                        } else {
+                            const AcDbIntArray indices =
+                                indicesInRange(entry.second, points.length());
+                            if (!indices.isEmpty())
+                                failure = entity->moveStretchPointsAt(indices, offset);
+                        }
                     }
                 }
             }

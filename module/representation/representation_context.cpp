@@ -90,11 +90,11 @@ void noteRemoved(const AcDbBlockReference* ref, const AcDbEntity* entity) {
 
 // The ids of the block's entities whose entity tag carries the index: through the module's
 // entity index when it can describe the block, else by walking the block.
-AcDbObjectIdArray idsWithIndex(const AcDbObjectId& blockId, Adesk::Int32 index) {
-    AcDbObjectIdArray ids;
+void idsWithIndex(const AcDbObjectId& blockId, Adesk::Int32 index, AcDbObjectIdArray& ids) {
+    ids.setLogicalLength(0);
     if (kxindex::indexBlock(blockId) == Acad::eOk) {
         kxindex::findIds(index, ids);
-        return ids;
+        return;
     }
     for (const AcDbObjectId& id : kxhost::blockEntityIds(blockId)) {
         Opened<AcDbEntity> probe;
@@ -106,7 +106,6 @@ AcDbObjectIdArray idsWithIndex(const AcDbObjectId& blockId, Adesk::Int32 index) 
             ids.append(id);
         }
     }
-    return ids;
 }
 
 // The drag image's copies whose entity tag carries the index, appended to `objects`. The module's
@@ -463,7 +462,15 @@ Acad::ErrorStatus KxDbTagRepresentationContext::getObjectsForDefinitionEntity(
             es = Acad::eOk;
         }
     } else if (tagged) {
-        for (const AcDbObjectId& id : idsWithIndex(ref->blockTableRecord(), index)) {
+        // The context's id list keeps its storage from one definition entity to the next; a
+        // lookup made while another is walking its list (a reactor of an opened entity asking
+        // again) gets a list of its own.
+        AcDbObjectIdArray ownIds;
+        const bool reuse = !m_pImp->m_idsInUse;
+        AcDbObjectIdArray& ids = reuse ? m_pImp->m_ids : ownIds;
+        m_pImp->m_idsInUse = true;
+        idsWithIndex(ref->blockTableRecord(), index, ids);
+        for (const AcDbObjectId& id : ids) {
             AcDbEntity* ent = nullptr;
             const Acad::ErrorStatus openEs = acdbOpenAcDbEntity(ent, id, mode, false, true);
             if (alreadyOpen(openEs) || openEs == Acad::eWasErased) {
@@ -474,6 +481,9 @@ Acad::ErrorStatus KxDbTagRepresentationContext::getObjectsForDefinitionEntity(
                 break;
             }
             objects.push_back(ent);
+        }
+        if (reuse) {
+            m_pImp->m_idsInUse = false;
         }
     }
     if (es == Acad::eOk && attributeWanted) {

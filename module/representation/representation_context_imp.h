@@ -1,6 +1,7 @@
 // The implementation of KxDbTagRepresentationContext.
 #pragma once
 
+#include "host/core/array.h"
 #include "host/db/objectid.h"
 
 class AcDbBlockReference;
@@ -22,4 +23,7 @@ class KxDbImpTagRepresentationContext {
     AcDbObjectId m_formerBlock;
     AcDbObjectId m_createdBlock;
     bool m_recordedSource = false;
+    // Scratch list of the ids standing for one definition entity, kept for its storage.
+    AcDbObjectIdArray m_ids;
+    bool m_idsInUse = false;
 };

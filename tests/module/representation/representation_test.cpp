@@ -518,6 +518,45 @@ TEST_F(RepresentationUpdateTest, AddRemoveAndCloneKeepEntitiesTagged) {
     EXPECT_EQ(lineStart(line).x, 0.0);
 }
 
+// One context answers lookup after lookup: each definition entity gets exactly its own copies,
+// whatever the lookup before it found (two, one or none).
+TEST_F(RepresentationUpdateTest, SuccessiveLookupsOfOneContextFindEachEntitysOwnCopies) {
+    AcDbBlockReference* ref = nullptr;
+    ASSERT_EQ(acdbOpenObject(ref, refs[0], AcDb::kForWrite), Acad::eOk);
+    KxDbTagRepresentationContext* ctx =
+        KxDbTagRepresentation::of(ref)->newRepresentationContext(ref);
+    ASSERT_EQ(ctx->addEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(20, 0, 0)), line),
+              Acad::eOk);
+    const AcDbObjectId rep = ref->blockTableRecord();
+    auto lookUp = [&](const AcDbObjectId& definitionEntity, std::vector<AcDbObjectId>& found) {
+        KxDbTagEntityList objects;
+        found.clear();
+        const Acad::ErrorStatus es =
+            ctx->getObjectsForDefinitionEntity(definitionEntity, AcDb::kForWrite, objects);
+        for (AcDbEntity* entity : objects) {
+            found.push_back(entity->objectId());
+            entity->close();
+        }
+        return es;
+    };
+    std::vector<AcDbObjectId> found;
+    ASSERT_EQ(lookUp(line, found), Acad::eOk);
+    ASSERT_EQ(found.size(), 2u);
+    for (const AcDbObjectId& id : found) {
+        EXPECT_NE(id, copyOf(rep, circle));
+    }
+    ASSERT_EQ(lookUp(circle, found), Acad::eOk);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0], copyOf(rep, circle));
+    // The erased definition entity has no copy: nothing is left from the lookups before.
+    EXPECT_EQ(lookUp(erasedLine, found), Acad::eWasErased);
+    EXPECT_TRUE(found.empty());
+    ASSERT_EQ(lookUp(line, found), Acad::eOk);
+    EXPECT_EQ(found.size(), 2u);
+    delete ctx;
+    ref->close();
+}
+
 TEST_F(RepresentationUpdateTest, TouchedReferencesAreMarkedModified) {
     AcDbBlockReference* ref = nullptr;
     ASSERT_EQ(acdbOpenObject(ref, refs[0], AcDb::kForRead), Acad::eOk);
