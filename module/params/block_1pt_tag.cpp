@@ -2,6 +2,7 @@
 
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
+#include "module/frame/opened.h"
 #include "module/graph/eval_graph.h"
 #include "module/grips/grip.h"
 #include "module/params/block_1pt_tag_imp.h"
@@ -33,30 +34,7 @@ int connectionIndex(const ACHAR* name) {
     return -1;
 }
 
-// Closes an opened object when it goes out of scope.
-template <class T>
-class Opened {
-  public:
-    Opened() = default;
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T*& slot() { return m_obj; }
-    T* get() const { return m_obj; }
-    T* operator->() const { return m_obj; }
-    T* release() {
-        T* obj = m_obj;
-        m_obj = nullptr;
-        return obj;
-    }
-
-  private:
-    T* m_obj = nullptr;
-};
+using kxframe::Opened;
 
 }  // namespace
 
@@ -358,51 +336,30 @@ bool KxDbImpBlock1PtTag::canConnectTo(const ACHAR* name, KxNodeId otherId,
 
 Acad::ErrorStatus KxDbImpBlock1PtTag::getConnectedNodes(const ACHAR* name,
                                                         KxNodeIdArray& ids) const {
-    if (connectionIndex(name) < 0) {
-        return Acad::eInvalidInput;
-    }
     const int input = inputNamed(name);
-    if (input >= 0) {
-        appendConnectedNodes(m_inputs[input], ids);
-    }
-    return Acad::eOk;
+    return connectedNodesOf(connectionIndex(name) >= 0, input >= 0 ? &m_inputs[input] : nullptr,
+                            ids);
 }
 
 Acad::ErrorStatus KxDbImpBlock1PtTag::getConnectedConnections(const ACHAR* name, KxNodeId nodeId,
                                                               AcStringArray& names) const {
-    if (connectionIndex(name) < 0) {
-        return Acad::eInvalidInput;
-    }
     const int input = inputNamed(name);
-    if (input >= 0) {
-        appendConnectedConnections(m_inputs[input], nodeId, names);
-    }
-    return Acad::eOk;
+    return connectedConnectionsOf(connectionIndex(name) >= 0,
+                                  input >= 0 ? &m_inputs[input] : nullptr, nodeId, names);
 }
 
 // --- Implementation: evaluation ---------------------------------------------------------------
 
 Acad::ErrorStatus KxDbImpBlock1PtTag::evaluate(KxDbTagEvalContext* context) {
     assertWriteEnabled();
-    if (nodeId() == 0) {
-        return KxStatus::kNotInGraph;
-    }
-    pullLookupValues();
-    Opened<KxDbTagEvalGraph> graph;
-    Acad::ErrorStatus es = openOwnerGraph(graph.slot(), AcDb::kForRead);
+    double d[kInputCount] = {0.0, 0.0};
+    bool found[kInputCount] = {false, false};
+    const Acad::ErrorStatus es = readInputDisplacements(m_inputs, kInputCount, d, found);
     if (es != Acad::eOk) {
         return es;
     }
-    KxNodeIdArray live;
-    if ((es = kxparam::liveSources(graph.get(), nodeId(), live)) != Acad::eOk) {
-        return es;
-    }
-    bool foundX = false;
-    bool foundY = false;
-    const double dx = kxparam::inputDisplacement(graph.get(), m_inputs[kInputX], live, foundX);
-    const double dy = kxparam::inputDisplacement(graph.get(), m_inputs[kInputY], live, foundY);
-    if (foundX || foundY) {
-        m_updatedPoint = m_currentPoint + AcGeVector3d(dx, dy, 0.0);
+    if (found[kInputX] || found[kInputY]) {
+        m_updatedPoint = m_currentPoint + AcGeVector3d(d[kInputX], d[kInputY], 0.0);
     }
     return Acad::eOk;
 }

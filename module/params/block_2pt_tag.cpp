@@ -5,6 +5,7 @@
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
 #include "host/ed/sysvars.h"
+#include "module/frame/opened.h"
 #include "module/graph/eval_graph.h"
 #include "module/grips/grip.h"
 #include "module/params/block_2pt_tag_imp.h"
@@ -180,30 +181,7 @@ bool isEndPointConnection(int index) {
     return index == kcEnd || index == kcUpdatedEnd;
 }
 
-// Closes an opened object when it goes out of scope.
-template <class T>
-class Opened {
-  public:
-    Opened() = default;
-    ~Opened() {
-        if (m_obj != nullptr) {
-            m_obj->close();
-        }
-    }
-    Opened(const Opened&) = delete;
-    Opened& operator=(const Opened&) = delete;
-    T*& slot() { return m_obj; }
-    T* get() const { return m_obj; }
-    T* operator->() const { return m_obj; }
-    T* release() {
-        T* obj = m_obj;
-        m_obj = nullptr;
-        return obj;
-    }
-
-  private:
-    T* m_obj = nullptr;
-};
+using kxframe::Opened;
 
 Acad::ErrorStatus openForLook(const KxDbTagEvalGraph* graph, KxNodeId id, KxDbTagEvalExpr*& node) {
     Acad::ErrorStatus es = graph->getNode(id, AcDb::kForRead, node);
@@ -1038,49 +1016,27 @@ bool KxDbImpBlock2PtTag::canConnectTo(const ACHAR* name, KxNodeId otherId,
 
 Acad::ErrorStatus KxDbImpBlock2PtTag::getConnectedNodes(const ACHAR* name,
                                                         KxNodeIdArray& ids) const {
-    if (connectionIndex(name) < 0) {
-        return Acad::eInvalidInput;
-    }
     const int input = inputNamed(name);
-    if (input >= 0) {
-        appendConnectedNodes(m_inputs[input], ids);
-    }
-    return Acad::eOk;
+    return connectedNodesOf(connectionIndex(name) >= 0, input >= 0 ? &m_inputs[input] : nullptr,
+                            ids);
 }
 
 Acad::ErrorStatus KxDbImpBlock2PtTag::getConnectedConnections(const ACHAR* name, KxNodeId nodeId,
                                                               AcStringArray& names) const {
-    if (connectionIndex(name) < 0) {
-        return Acad::eInvalidInput;
-    }
     const int input = inputNamed(name);
-    if (input >= 0) {
-        appendConnectedConnections(m_inputs[input], nodeId, names);
-    }
-    return Acad::eOk;
+    return connectedConnectionsOf(connectionIndex(name) >= 0,
+                                  input >= 0 ? &m_inputs[input] : nullptr, nodeId, names);
 }
 
 // --- Implementation: evaluation ---------------------------------------------------------------
 
 Acad::ErrorStatus KxDbImpBlock2PtTag::evaluate(KxDbTagEvalContext* context) {
     assertWriteEnabled();
-    if (nodeId() == 0) {
-        return KxStatus::kNotInGraph;
-    }
-    pullLookupValues();
-    Opened<KxDbTagEvalGraph> graph;
-    Acad::ErrorStatus es = openOwnerGraph(graph.slot(), AcDb::kForRead);
-    if (es != Acad::eOk) {
-        return es;
-    }
-    KxNodeIdArray live;
-    if ((es = kxparam::liveSources(graph.get(), nodeId(), live)) != Acad::eOk) {
-        return es;
-    }
     bool found[kInputCount] = {false, false, false, false};
     double d[kInputCount] = {0.0, 0.0, 0.0, 0.0};
-    for (int i = 0; i < kInputCount; ++i) {
-        d[i] = kxparam::inputDisplacement(graph.get(), m_inputs[i], live, found[i]);
+    const Acad::ErrorStatus es = readInputDisplacements(m_inputs, kInputCount, d, found);
+    if (es != Acad::eOk) {
+        return es;
     }
     if (found[kBaseX] || found[kBaseY]) {
         m_updatedBase = m_currentBase + AcGeVector3d(d[kBaseX], d[kBaseY], 0.0);

@@ -7,10 +7,12 @@
 
 #include "host/db/dwgfiler.h"
 #include "host/db/dxffiler.h"
+#include "module/frame/opened.h"
 #include "module/graph/eval_graph.h"
 #include "module/grips/grip.h"
 #include "module/params/block_tag_imp.h"
 #include "module/params/param_action_link.h"
+#include "module/params/param_inputs.h"
 
 KX_DEFINE_PAIR(KxDbBlockTag, KxDbTagElement, KxDbImpBlockTag)
 
@@ -27,42 +29,8 @@ constexpr Adesk::Int32 kChainActionsMaint = 63;
 // evaluation, or never traversed.
 constexpr Adesk::Int32 kSuppressedEdge = 0x10 | 0x80;
 
-// Closes an opened graph node when it goes out of scope.
-class OpenNode {
-  public:
-    OpenNode() = default;
-    ~OpenNode() {
-        if (m_node != nullptr) {
-            m_node->close();
-        }
-    }
-    OpenNode(const OpenNode&) = delete;
-    OpenNode& operator=(const OpenNode&) = delete;
-    KxDbTagEvalExpr*& slot() { return m_node; }
-    KxDbTagEvalExpr* get() const { return m_node; }
-
-  private:
-    KxDbTagEvalExpr* m_node = nullptr;
-};
-
-// Closes an opened graph when it goes out of scope.
-class OpenGraph {
-  public:
-    OpenGraph() = default;
-    ~OpenGraph() {
-        if (m_graph != nullptr) {
-            m_graph->close();
-        }
-    }
-    OpenGraph(const OpenGraph&) = delete;
-    OpenGraph& operator=(const OpenGraph&) = delete;
-    KxDbTagEvalGraph*& slot() { return m_graph; }
-    KxDbTagEvalGraph* operator->() const { return m_graph; }
-    KxDbTagEvalGraph* get() const { return m_graph; }
-
-  private:
-    KxDbTagEvalGraph* m_graph = nullptr;
-};
+using OpenNode = kxframe::Opened<KxDbTagEvalExpr>;
+using OpenGraph = kxframe::Opened<KxDbTagEvalGraph>;
 
 // Downgrades a resident object open for write to notify for the life of the guard, so that the
 // objects it calls can open it; the write is restored at the end. In-memory objects have no open
@@ -586,6 +554,51 @@ bool KxDbImpBlockTag::wantsHistory() const {
         first = last;
     }
     return false;
+}
+
+Acad::ErrorStatus KxDbImpBlockTag::readInputDisplacements(const KxConnectionMap* inputs, int count,
+                                                          double* displacements, bool* found) {
+    if (nodeId() == 0) {
+        return KxStatus::kNotInGraph;
+    }
+    pullLookupValues();
+    OpenGraph graph;
+    Acad::ErrorStatus es = openOwnerGraph(graph.slot(), AcDb::kForRead);
+    if (es != Acad::eOk) {
+        return es;
+    }
+    KxNodeIdArray live;
+    if ((es = kxparam::liveSources(graph.get(), nodeId(), live)) != Acad::eOk) {
+        return es;
+    }
+    for (int i = 0; i < count; ++i) {
+        displacements[i] = kxparam::inputDisplacement(graph.get(), inputs[i], live, found[i]);
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus KxDbImpBlockTag::connectedNodesOf(bool isConnection,
+                                                    const KxConnectionMap* inputs,
+                                                    KxNodeIdArray& ids) {
+    if (!isConnection) {
+        return Acad::eInvalidInput;
+    }
+    if (inputs != nullptr) {
+        appendConnectedNodes(*inputs, ids);
+    }
+    return Acad::eOk;
+}
+
+Acad::ErrorStatus KxDbImpBlockTag::connectedConnectionsOf(bool isConnection,
+                                                          const KxConnectionMap* inputs,
+                                                          KxNodeId nodeId, AcStringArray& names) {
+    if (!isConnection) {
+        return Acad::eInvalidInput;
+    }
+    if (inputs != nullptr) {
+        appendConnectedConnections(*inputs, nodeId, names);
+    }
+    return Acad::eOk;
 }
 
 // --- Implementation: filing -------------------------------------------------------------------

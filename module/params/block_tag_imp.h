@@ -87,6 +87,21 @@ class KXDB_EXPORT KxDbImpBlockTag : public KxDbImpTagElement {
     // held in memory deleted. The graph is open for write.
     static Acad::ErrorStatus removeGripNode(KxDbTagEvalGraph* graph, KxNodeId gripId);
 
+    // --- Shared by the point parameters, whose inputs are connection maps chosen by name ---
+    // Takes the lookup values, then reads the displacement each of the `count` maps feeds in the
+    // running evaluation (`found[i]` false when none of the map's sources is live). 450 outside a
+    // graph.
+    Acad::ErrorStatus readInputDisplacements(const KxConnectionMap* inputs, int count,
+                                             double* displacements, bool* found);
+    // The nodes, or their connection names, feeding a named connection: eInvalidInput when the
+    // name is no connection of the parameter (`isConnection` false); a connection that is no
+    // input (`inputs` null) has none.
+    static Acad::ErrorStatus connectedNodesOf(bool isConnection, const KxConnectionMap* inputs,
+                                              KxNodeIdArray& ids);
+    static Acad::ErrorStatus connectedConnectionsOf(bool isConnection,
+                                                    const KxConnectionMap* inputs, KxNodeId nodeId,
+                                                    AcStringArray& names);
+
     // Walks the actions of the graph asking each to re-apply its selection sets (chain actions).
     Acad::ErrorStatus reapplyActionSelections(KxDbTagEvalGraph* graph) const;
 
